@@ -1,0 +1,7 @@
+#include "about/aboutcommands.h"
+
+namespace lumora::about {
+
+void mnuhelpabout_Click(platform::MainHost &) {}
+
+} // namespace lumora::about

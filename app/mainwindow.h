@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/commondialog.h"
+#include "platform/mainhost.h"
+#include "platform/statuspanels.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <functional>
+#include <map>
+#include <memory>
+
+class QToolBar;
+
+namespace lumora::app {
+
+// `frmprin`: the multiple-document main window with its menus, toolbar and status bar. Every
+// command is one handler here; menu items and toolbar buttons call the same functions.
+class MainWindow final : public QMainWindow, public platform::MainHost {
+    Q_OBJECT
+public:
+    explicit MainWindow(platform::Dialogs &dialogs, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // What `End` does; the program quits the event loop, tests record the call.
+    void setEndAction(std::function<void()> end) { m_end = std::move(end); }
+
+    // MainHost
+    QWidget &mainWindow() override { return *this; }
+    QMdiArea &mdiArea() override { return *m_mdi; }
+    QWidget *ActiveForm() const override;
+    platform::StatusPanels &StatBar() override { return *m_panels; }
+    platform::Dialogs &dialogs() override { return m_dialogs; }
+    platform::CommonDialog &dlgcomondialog() override { return m_dlgcomondialog; }
+    QMenu &mnuedit() override { return *m_menus.at(QStringLiteral("mnuedit")); }
+    int &BorderWidth() override { return m_borderWidth; }
+    int &BorderHeight() override { return m_borderHeight; }
+
+    platform::CommonDialog &dlghelp() { return m_dlghelp; }
+    QToolBar &Toolbar1() { return *m_toolbar; }
+    QMenu *menu(const QString &name) const;
+    QAction *menuItem(const QString &name) const;
+    // The Window menu's entries for the open child windows, as they are listed now.
+    QList<QAction *> windowListEntries();
+
+    void mnufileopen_Click();
+    void mnufileopenmulti_Click();
+    void mnufilesaveas_Click();
+    void mnufilepp_Click();
+    void mnufileselprint_Click();
+    void mnufileprint_Click();
+    void mnufileexit_Click();
+    void mnueditcopy_Click();
+    void mnueditwall_Click();
+    void mnueditzoomin_Click();
+    void mnueditzoomout_Click();
+    void mnuwindowcascade_Click();
+    void optileh_Click();
+    void optilev_Click();
+    void mnuhelpcontents_Click();
+    void mnuhelpabout_Click();
+    void Toolbar1_ButtonClick(const QString &key);
+    void MDIForm_Unload();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    using Handler = void (MainWindow::*)();
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusBar();
+    void refreshWindowMenu();
+    void run(Handler handler);
+
+    platform::Dialogs &m_dialogs;
+    QMdiArea *m_mdi;
+    QToolBar *m_toolbar = nullptr;
+    std::unique_ptr<platform::StatusPanels> m_panels;
+    platform::CommonDialog m_dlgcomondialog;
+    platform::CommonDialog m_dlghelp;
+    std::map<QString, QMenu *> m_menus;
+    std::map<QString, QAction *> m_items;
+    QList<QAction *> m_windowEntries;
+    int m_borderWidth = 0;
+    int m_borderHeight = 0;
+    bool m_unloading = false;
+    std::function<void()> m_end;
+};
+
+} // namespace lumora::app

@@ -1,0 +1,105 @@
+#include "image/imagewindow.h"
+
+#include "platform/handlerguard.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace lumora::image {
+
+using platform::BorderStyle;
+using platform::PictureBox;
+
+ImageWindow::ImageWindow(platform::MainHost &host)
+    : m_host(host), m_picdibujo(new PictureBox(this)), m_pictrans(new PictureBox(this))
+{
+    setObjectName(QStringLiteral("frmpicture"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor::fromRgb(kBackColor));
+    setPalette(pal);
+
+    m_picdibujo->setObjectName(QStringLiteral("picdibujo"));
+    m_picdibujo->setBackColor(QColor::fromRgb(kBackColor));
+    m_picdibujo->Move(0, 0, 1485, 1380);
+    m_picdibujo->installEventFilter(this);
+
+    m_pictrans->setObjectName(QStringLiteral("pictrans"));
+    m_pictrans->setBorderStyle(BorderStyle::Flat);
+    m_pictrans->Move(75, 1725, 1695, 1455);
+    m_pictrans->setAutoSize(true);
+    m_pictrans->hide();
+}
+
+ImageWindow *ImageWindow::Load(platform::MainHost &host)
+{
+    auto *form = new ImageWindow(host);
+    const platform::TwipScale &scale = form->m_picdibujo->scale();
+    form->resize(scale.toPixels(5505, 4125));
+    QMdiSubWindow *frame = host.mdiArea().addSubWindow(form);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->hide();
+    form->m_frame = frame;
+    QObject::connect(&host.mdiArea(), &QMdiArea::subWindowActivated, form,
+                     [form](QMdiSubWindow *active) {
+                         if (active == form->m_frame)
+                             platform::guard(form->m_host.dialogs(), [form] { form->Form_Activate(); });
+                     });
+    return form;
+}
+
+QString ImageWindow::Caption() const { return m_frame->windowTitle(); }
+
+void ImageWindow::setCaption(const QString &caption)
+{
+    m_frame->setWindowTitle(caption);
+    setWindowTitle(caption);
+}
+
+void ImageWindow::Show()
+{
+    m_frame->show();
+    m_host.mdiArea().setActiveSubWindow(m_frame);
+}
+
+void ImageWindow::Form_Activate()
+{
+    m_host.StatBar().setText(2, Caption());
+    m_host.StatBar().Refresh();
+}
+
+void ImageWindow::Form_Unload() { m_host.StatBar().setText(2, QString()); }
+
+void ImageWindow::picdibujo_MouseDown(Qt::MouseButton button, const QPoint &globalPos)
+{
+    if (button == Qt::RightButton)
+        m_host.mnuedit().popup(globalPos);
+}
+
+void ImageWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        platform::guard(m_host.dialogs(), [this] { Form_Unload(); });
+    }
+    event->accept();
+}
+
+bool ImageWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_picdibujo && event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        platform::guard(m_host.dialogs(), [&] {
+            picdibujo_MouseDown(mouse->button(), mouse->globalPosition().toPoint());
+        });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+ImageWindow *asImageWindow(QWidget *form) { return qobject_cast<ImageWindow *>(form); }
+
+} // namespace lumora::image

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/mainhost.h"
+#include "platform/picturebox.h"
+
+#include <QWidget>
+
+class QMdiSubWindow;
+
+namespace lumora::image {
+
+// `frmpicture`: one child window per opened picture. `pictrans` (hidden) keeps the picture
+// exactly as loaded; `picdibujo` shows it, keeping what is painted on it.
+class ImageWindow final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr QRgb kBackColor = 0xFFE0E0E0;
+
+    // Creates a new instance inside the main window, loaded but not shown.
+    static ImageWindow *Load(platform::MainHost &host);
+
+    QMdiSubWindow &frame() const { return *m_frame; }
+    QString Caption() const;
+    void setCaption(const QString &caption);
+    void Show();
+
+    platform::PictureBox &picdibujo() { return *m_picdibujo; }
+    platform::PictureBox &pictrans() { return *m_pictrans; }
+    const platform::PictureBox &picdibujo() const { return *m_picdibujo; }
+    const platform::PictureBox &pictrans() const { return *m_pictrans; }
+
+    void Form_Activate();
+    void Form_Unload();
+    void picdibujo_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit ImageWindow(platform::MainHost &host);
+
+    platform::MainHost &m_host;
+    QMdiSubWindow *m_frame = nullptr;
+    platform::PictureBox *m_picdibujo;
+    platform::PictureBox *m_pictrans;
+    bool m_unloaded = false;
+};
+
+// The image window of the main window's active child, or nullptr when that child is not one.
+ImageWindow *asImageWindow(QWidget *form);
+
+} // namespace lumora::image

@@ -1,0 +1,244 @@
+#include "platform/picturebox.h"
+
+#include "platform/runtimeerror.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace lumora::platform {
+
+int borderPixels(BorderStyle style)
+{
+    switch (style) {
+    case BorderStyle::Flat:
+        return 1;
+    case BorderStyle::Sunken:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+PictureBox::PictureBox(QWidget *parent, TwipScale scale) : QWidget(parent), m_scale(scale)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_backColor = palette().color(QPalette::Button);
+}
+
+double PictureBox::Left() const { return m_scale.toTwips(x()); }
+double PictureBox::Top() const { return m_scale.toTwips(y()); }
+double PictureBox::Width() const { return m_scale.toTwips(width()); }
+double PictureBox::Height() const { return m_scale.toTwips(height()); }
+
+QSize PictureBox::innerPixels() const
+{
+    const int frame = 2 * borderPixels(m_border);
+    return {std::max(0, width() - frame), std::max(0, height() - frame)};
+}
+
+double PictureBox::ScaleWidth() const { return m_scale.toTwips(innerPixels().width()); }
+double PictureBox::ScaleHeight() const { return m_scale.toTwips(innerPixels().height()); }
+
+void PictureBox::setLeft(double twips) { move(m_scale.toPixels(twips), y()); }
+void PictureBox::setTop(double twips) { move(x(), m_scale.toPixels(twips)); }
+
+void PictureBox::setWidth(double twips)
+{
+    const int pixels = m_scale.toPixels(twips);
+    if (pixels < 0)
+        throw RuntimeError(errors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    resize(pixels, height());
+}
+
+void PictureBox::setHeight(double twips)
+{
+    const int pixels = m_scale.toPixels(twips);
+    if (pixels < 0)
+        throw RuntimeError(errors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    resize(width(), pixels);
+}
+
+void PictureBox::Move(double left, double top, double width, double height)
+{
+    setLeft(left);
+    setTop(top);
+    setWidth(width);
+    setHeight(height);
+}
+
+void PictureBox::setBorderStyle(BorderStyle style)
+{
+    m_border = style;
+    fitToPicture();
+    update();
+}
+
+void PictureBox::setAutoSize(bool on)
+{
+    m_autoSize = on;
+    fitToPicture();
+}
+
+void PictureBox::setBackColor(const QColor &color)
+{
+    m_backColor = color;
+    update();
+}
+
+void PictureBox::setPicture(const Picture &picture)
+{
+    m_picture = picture;
+    fitToPicture();
+    update();
+}
+
+void PictureBox::fitToPicture()
+{
+    if (!m_autoSize || m_picture.isNull())
+        return;
+    const int frame = 2 * borderPixels(m_border);
+    resize(m_picture.sizePixels(m_scale) + QSize(frame, frame));
+}
+
+void PictureBox::Cls()
+{
+    m_drawing = QImage();
+    update();
+}
+
+QImage &PictureBox::drawing()
+{
+    const QSize inner = innerPixels();
+    if (inner.isEmpty())
+        throw RuntimeError(errors::InvalidPropertyValue,
+                           QStringLiteral("Cannot draw on a picture box of zero pixels"));
+    if (qint64(inner.width()) * inner.height() * 4 > kMaxDrawingBytes)
+        throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
+    if (m_drawing.size() == inner)
+        return m_drawing;
+    QImage fresh(inner, QImage::Format_RGB32);
+    if (fresh.isNull())
+        throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
+    fresh.fill(m_backColor);
+    QPainter painter(&fresh);
+    if (!m_drawing.isNull())
+        painter.drawImage(0, 0, m_drawing); // a resized box keeps what it showed
+    else if (!m_picture.isNull())
+        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    painter.end();
+    m_drawing = std::move(fresh);
+    return m_drawing;
+}
+
+void PictureBox::paintInto(const Picture &picture, const QRectF &targetPixels)
+{
+    if (picture.isNull())
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    QImage &image = drawing();
+    QPainter painter(&image);
+    picture.draw(painter, targetPixels);
+    painter.end();
+    update();
+}
+
+void PictureBox::PaintPicture(const Picture &picture, double x, double y)
+{
+    const QPointF origin(x / m_scale.twipsPerPixel(), y / m_scale.twipsPerPixel());
+    paintInto(picture, QRectF(origin, picture.sizePixels(m_scale)));
+}
+
+void PictureBox::PaintPicture(const Picture &picture, double x, double y, double width,
+                              double height)
+{
+    const double tpp = m_scale.twipsPerPixel();
+    paintInto(picture, QRectF(x / tpp, y / tpp, width / tpp, height / tpp));
+}
+
+QImage PictureBox::Image() const
+{
+    if (!m_drawing.isNull())
+        return m_drawing;
+    const QSize inner = innerPixels();
+    if (inner.isEmpty() || qint64(inner.width()) * inner.height() * 4 > kMaxDrawingBytes)
+        return QImage();
+    QImage image(inner, QImage::Format_RGB32);
+    image.fill(m_backColor);
+    if (!m_picture.isNull()) {
+        QPainter painter(&image);
+        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    }
+    return image;
+}
+
+void PictureBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // A drawing of the old size is cut or extended lazily by the next paint; drop it when it
+    // no longer matches so the screen never shows a stale size.
+    if (!m_drawing.isNull() && m_drawing.size() != innerPixels()) {
+        const QSize inner = innerPixels();
+        if (inner.isEmpty()) {
+            m_drawing = QImage();
+        } else {
+            QImage resized = m_drawing.copy(QRect(QPoint(0, 0), inner));
+            // copy() fills the part beyond the old image with zeros; paint it in the background.
+            QPainter painter(&resized);
+            const QRect kept(QPoint(0, 0), m_drawing.size().boundedTo(inner));
+            const QRegion beyond = QRegion(resized.rect()) - kept;
+            for (const QRect &r : beyond)
+                painter.fillRect(r, m_backColor);
+            painter.end();
+            m_drawing = std::move(resized);
+        }
+    }
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    const int b = borderPixels(m_border);
+    const QRect dirty = event->rect();
+    painter.fillRect(dirty, m_backColor);
+    painter.save();
+    painter.setClipRect(QRect(QPoint(b, b), innerPixels()));
+    painter.translate(b, b);
+    if (!m_drawing.isNull()) {
+        const QRect source = dirty.translated(-b, -b).intersected(m_drawing.rect());
+        painter.drawImage(source.topLeft(), m_drawing, source);
+    } else if (!m_picture.isNull()) {
+        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    }
+    painter.restore();
+    drawFrame(painter);
+}
+
+void PictureBox::drawFrame(QPainter &painter) const
+{
+    const QRect r = rect();
+    switch (m_border) {
+    case BorderStyle::Flat:
+        painter.setPen(Qt::black);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        break;
+    case BorderStyle::Sunken: {
+        const QPalette &pal = palette();
+        painter.setPen(pal.color(QPalette::Mid));
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(pal.color(QPalette::Light));
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+        painter.setPen(pal.color(QPalette::Dark));
+        painter.drawLine(r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1));
+        painter.drawLine(r.topLeft() + QPoint(1, 1), r.bottomLeft() + QPoint(1, -1));
+        painter.setPen(pal.color(QPalette::Midlight));
+        painter.drawLine(r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1));
+        painter.drawLine(r.topRight() + QPoint(-1, 1), r.bottomRight() + QPoint(-1, -1));
+        break;
+    }
+    case BorderStyle::None:
+        break;
+    }
+}
+
+} // namespace lumora::platform

@@ -1,0 +1,34 @@
+#include "platform/timer.h"
+
+#include "platform/runtimeerror.h"
+
+namespace lumora::platform {
+
+Timer::Timer(QObject *parent) : QObject(parent)
+{
+    connect(&m_timer, &QTimer::timeout, this, &Timer::fired);
+}
+
+void Timer::setInterval(int milliseconds)
+{
+    if (milliseconds < 0)
+        throw RuntimeError(errors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_interval = milliseconds;
+    update();
+}
+
+void Timer::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    update();
+}
+
+void Timer::update()
+{
+    if (m_enabled && m_interval > 0)
+        m_timer.start(m_interval);
+    else
+        m_timer.stop();
+}
+
+} // namespace lumora::platform
