@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Runs every test: the unit and handler tests under the offscreen platform, and the tests of
+# the real program and its neighbours, each of which starts what it needs (Xvfb, D-Bus, CUPS).
+set -euo pipefail
+build="${1:-build}"
+cd "$(dirname "$0")/.."
+export QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
