@@ -38,6 +38,12 @@ public:
     // Size in device pixels at `scale` (a bitmap's own pixel size; a metafile's natural size).
     QSize sizePixels(const TwipScale &scale) const;
 
+    // A bitmap with no transparent parts; painting it covers whatever was below.
+    bool isOpaque() const;
+    // The bitmap resampled to `size` as `draw` would show it (32 bits a pixel); null for a
+    // vector picture or an empty size.
+    QImage resampled(const QSize &size) const;
+
     // Draws the picture stretched into `target`. Bitmaps enlarged replicate pixels, bitmaps
     // reduced are box-averaged; vector pictures are rendered at the target size.
     void draw(QPainter &painter, const QRectF &target) const;

@@ -4,8 +4,26 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <utility>
 
 namespace lumora::platform {
+
+namespace {
+
+// A resized box keeps what it showed: the drawing is cut, or extended in the background colour.
+QImage fittedDrawing(const QImage &drawing, const QSize &inner, const QColor &back)
+{
+    if (inner.isEmpty())
+        return QImage();
+    QImage resized = drawing.copy(QRect(QPoint(0, 0), inner));
+    const QRect kept(QPoint(0, 0), drawing.size().boundedTo(inner));
+    QPainter painter(&resized);
+    for (const QRect &r : QRegion(resized.rect()) - kept)
+        painter.fillRect(r, back);
+    return resized;
+}
+
+} // namespace
 
 int borderPixels(BorderStyle style)
 {
@@ -25,10 +43,22 @@ PictureBox::PictureBox(QWidget *parent, TwipScale scale) : QWidget(parent), m_sc
     m_backColor = palette().color(QPalette::Button);
 }
 
-double PictureBox::Left() const { return m_scale.toTwips(x()); }
-double PictureBox::Top() const { return m_scale.toTwips(y()); }
-double PictureBox::Width() const { return m_scale.toTwips(width()); }
-double PictureBox::Height() const { return m_scale.toTwips(height()); }
+double PictureBox::Left() const
+{
+    return m_scale.toTwips(x());
+}
+double PictureBox::Top() const
+{
+    return m_scale.toTwips(y());
+}
+double PictureBox::Width() const
+{
+    return m_scale.toTwips(width());
+}
+double PictureBox::Height() const
+{
+    return m_scale.toTwips(height());
+}
 
 QSize PictureBox::innerPixels() const
 {
@@ -36,11 +66,23 @@ QSize PictureBox::innerPixels() const
     return {std::max(0, width() - frame), std::max(0, height() - frame)};
 }
 
-double PictureBox::ScaleWidth() const { return m_scale.toTwips(innerPixels().width()); }
-double PictureBox::ScaleHeight() const { return m_scale.toTwips(innerPixels().height()); }
+double PictureBox::ScaleWidth() const
+{
+    return m_scale.toTwips(innerPixels().width());
+}
+double PictureBox::ScaleHeight() const
+{
+    return m_scale.toTwips(innerPixels().height());
+}
 
-void PictureBox::setLeft(double twips) { move(m_scale.toPixels(twips), y()); }
-void PictureBox::setTop(double twips) { move(x(), m_scale.toPixels(twips)); }
+void PictureBox::setLeft(double twips)
+{
+    move(m_scale.toPixels(twips), y());
+}
+void PictureBox::setTop(double twips)
+{
+    move(x(), m_scale.toPixels(twips));
+}
 
 void PictureBox::setWidth(double twips)
 {
@@ -106,7 +148,7 @@ void PictureBox::Cls()
     update();
 }
 
-QImage &PictureBox::drawing()
+QImage &PictureBox::drawing(bool covered)
 {
     const QSize inner = innerPixels();
     if (inner.isEmpty())
@@ -116,16 +158,21 @@ QImage &PictureBox::drawing()
         throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
     if (m_drawing.size() == inner)
         return m_drawing;
+    // The old drawing goes before the new one is allocated when nothing of it is kept, so a
+    // zoom never holds both.
+    const QImage previous = covered ? QImage() : std::exchange(m_drawing, QImage());
+    m_drawing = QImage();
     QImage fresh(inner, QImage::Format_RGB32);
     if (fresh.isNull())
         throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
-    fresh.fill(m_backColor);
-    QPainter painter(&fresh);
-    if (!m_drawing.isNull())
-        painter.drawImage(0, 0, m_drawing); // a resized box keeps what it showed
-    else if (!m_picture.isNull())
-        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
-    painter.end();
+    if (!covered) {
+        fresh.fill(m_backColor);
+        QPainter painter(&fresh);
+        if (!previous.isNull())
+            painter.drawImage(0, 0, previous); // a resized box keeps what it showed
+        else if (!m_picture.isNull())
+            m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    }
     m_drawing = std::move(fresh);
     return m_drawing;
 }
@@ -134,7 +181,12 @@ void PictureBox::paintInto(const Picture &picture, const QRectF &targetPixels)
 {
     if (picture.isNull())
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
-    QImage &image = drawing();
+    // A zoom paints an opaque bitmap over the whole box: filling the fresh drawing with the
+    // background first would only touch every page twice.
+    const QRectF inner(QPointF(0, 0), QSizeF(innerPixels()));
+    const bool covered = picture.isOpaque() && targetPixels.contains(inner) &&
+                         QRectF(targetPixels.toRect()) == targetPixels;
+    QImage &image = drawing(covered);
     QPainter painter(&image);
     picture.draw(painter, targetPixels);
     painter.end();
@@ -157,7 +209,9 @@ void PictureBox::PaintPicture(const Picture &picture, double x, double y, double
 QImage PictureBox::Image() const
 {
     if (!m_drawing.isNull())
-        return m_drawing;
+        return m_drawing.size() == innerPixels()
+                   ? m_drawing
+                   : fittedDrawing(m_drawing, innerPixels(), m_backColor);
     const QSize inner = innerPixels();
     if (inner.isEmpty() || qint64(inner.width()) * inner.height() * 4 > kMaxDrawingBytes)
         return QImage();
@@ -173,28 +227,19 @@ QImage PictureBox::Image() const
 void PictureBox::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // A drawing of the old size is cut or extended lazily by the next paint; drop it when it
-    // no longer matches so the screen never shows a stale size.
-    if (!m_drawing.isNull() && m_drawing.size() != innerPixels()) {
-        const QSize inner = innerPixels();
-        if (inner.isEmpty()) {
-            m_drawing = QImage();
-        } else {
-            QImage resized = m_drawing.copy(QRect(QPoint(0, 0), inner));
-            // copy() fills the part beyond the old image with zeros; paint it in the background.
-            QPainter painter(&resized);
-            const QRect kept(QPoint(0, 0), m_drawing.size().boundedTo(inner));
-            const QRegion beyond = QRegion(resized.rect()) - kept;
-            for (const QRect &r : beyond)
-                painter.fillRect(r, m_backColor);
-            painter.end();
-            m_drawing = std::move(resized);
-        }
-    }
+    fitDrawingToBox();
+}
+
+// A hidden box gets no resize events, so every reader of the drawing fits it first.
+void PictureBox::fitDrawingToBox()
+{
+    if (!m_drawing.isNull() && m_drawing.size() != innerPixels())
+        m_drawing = fittedDrawing(m_drawing, innerPixels(), m_backColor);
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)
 {
+    fitDrawingToBox();
     QPainter painter(this);
     const int b = borderPixels(m_border);
     const QRect dirty = event->rect();

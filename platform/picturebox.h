@@ -26,11 +26,12 @@ class PictureBox : public QWidget {
 public:
     explicit PictureBox(QWidget *parent = nullptr, TwipScale scale = screenScale());
 
-    // The largest persistent drawing we allocate. Beyond it painting fails with a run-time
-    // error instead of asking the system for gigabytes: 1 GiB is a quarter-gigapixel, far
-    // more than any screen shows, and leaves room on a desktop machine for the loaded
-    // pictures themselves.
-    static constexpr qint64 kMaxDrawingBytes = qint64(1) << 30;
+    // The largest persistent drawing we allocate; beyond it painting fails with a run-time
+    // error instead of asking the system for gigabytes. 512 MiB is 134 megapixels, four times
+    // an 8K screen. Every image window keeps one drawing, and handing it out (clipboard PNG,
+    // BMP file, print) can need as much again next to the loaded picture, so a 4 GB desktop
+    // still survives two windows zoomed to the limit. Repeated Zoom In stops here.
+    static constexpr qint64 kMaxDrawingBytes = qint64(1) << 29;
 
     const TwipScale &scale() const { return m_scale; }
 
@@ -71,8 +72,11 @@ protected:
 
 private:
     void fitToPicture();
+    void fitDrawingToBox();
     void paintInto(const Picture &picture, const QRectF &targetPixels);
-    QImage &drawing();
+    // `covered`: the next paint writes every pixel opaquely, so the background need not be
+    // filled first.
+    QImage &drawing(bool covered = false);
     void drawFrame(QPainter &painter) const;
 
     TwipScale m_scale;

@@ -1,0 +1,51 @@
+#include "image/zoom.h"
+
+#include "image/activewindow.h"
+#include "platform/errortrap.h"
+#include "platform/form.h"
+
+namespace lumora::image {
+
+namespace {
+constexpr double kZoomFactor = 2;
+}
+
+double zoomedLength(double twips, ZoomDirection direction)
+{
+    return direction == ZoomDirection::In ? twips * kZoomFactor : twips / kZoomFactor;
+}
+
+void zoomActiveWindow(platform::MainHost &host, ZoomDirection direction)
+{
+    ImageWindow *window = activeImageWindowOrReport(host);
+    if (!window)
+        return;
+    platform::PictureBox &picdibujo = window->picdibujo();
+    const platform::TwipScale &scale = picdibujo.scale();
+    const platform::FormMetrics frame = platform::measureForm(*window, scale);
+    host.BorderWidth() = platform::roundHalfEven32(frame.Width - frame.ScaleWidth);
+    host.BorderHeight() = platform::roundHalfEven32(frame.Height - frame.ScaleHeight);
+
+    // A refused size counts as a failed paint: both mean this zoom cannot be shown.
+    platform::ErrorTrap trap;
+    picdibujo.Cls();
+    trap.run([&] { picdibujo.setHeight(zoomedLength(picdibujo.Height(), direction)); });
+    trap.run([&] { picdibujo.setWidth(zoomedLength(picdibujo.Width(), direction)); });
+    // Always from the picture as loaded, never from the last drawing, so zooms do not blur.
+    trap.run([&] {
+        picdibujo.PaintPicture(window->pictrans().picture(), 0, 0, picdibujo.Width(),
+                               picdibujo.Height());
+    });
+    if (trap.failed()) {
+        platform::MsgBox(host.dialogs(), QStringLiteral("No more zoom available"),
+                         platform::vbExclamation, QStringLiteral("Error"));
+        return;
+    }
+    // A maximized or minimized window refuses to move; the new drawing stands anyway.
+    trap.run([&] {
+        platform::moveForm(*window, 0, 0, picdibujo.ScaleWidth() + host.BorderWidth(),
+                           picdibujo.ScaleHeight() + host.BorderHeight(), scale);
+    });
+}
+
+} // namespace lumora::image
