@@ -1,44 +1,124 @@
 #include "platform/rasterdecoder.h"
 
+#include "platform/bmpdecoder.h"
+#include "platform/gifdecoder.h"
+#include "platform/jpegdecoder.h"
 #include "platform/runtimeerror.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include <QColorSpace>
+#include <new>
+#include <sys/mman.h>
 
 namespace lumora::platform {
 
 namespace {
 
-const char *qtFormatName(PictureFormat format)
+// Below this an ordinary heap block is cheaper than a mapping of its own.
+constexpr qsizetype kMappedImageBytes = qsizetype(4) << 20;
+constexpr qsizetype kHugePageBytes = qsizetype(2) << 20;
+
+struct Mapping {
+    void *address;
+    size_t length;
+};
+
+void unmapImage(void *info)
 {
-    switch (format) {
-    case PictureFormat::Bmp:
-        return "bmp";
-    case PictureFormat::Jpeg:
-        return "jpeg";
-    case PictureFormat::Gif:
-        return "gif";
-    default:
-        return nullptr;
-    }
+    auto *mapping = static_cast<Mapping *>(info);
+    munmap(mapping->address, mapping->length);
+    delete mapping;
+}
+
+[[noreturn]] void throwOutOfMemory()
+{
+    throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
+}
+
+// Maps `bytes` of zeroed memory starting on a huge-page boundary, so that every 2 MiB of the
+// image can be one huge page.
+Mapping mapAligned(size_t bytes)
+{
+    const size_t length = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    const size_t padded = length + kHugePageBytes;
+    void *raw = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return {nullptr, 0};
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePageBytes - 1) & ~uintptr_t(kHugePageBytes - 1);
+    const size_t head = aligned - start;
+    if (head > 0)
+        munmap(raw, head);
+    const size_t tail = padded - head - length;
+    if (tail > 0)
+        munmap(reinterpret_cast<void *>(aligned + length), tail);
+    madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);
+    return {reinterpret_cast<void *>(aligned), length};
 }
 
 } // namespace
 
+void refusePicture()
+{
+    throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+}
+
+QImage allocateZeroedImage(QSize size, QImage::Format format)
+{
+    if (size.isEmpty())
+        refusePicture();
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytesPerLine = (qint64(size.width()) * depth + 31) / 32 * 4;
+    const qint64 bytes = bytesPerLine * size.height();
+    if (bytesPerLine > std::numeric_limits<int>::max() || bytes > qint64(1) << 40)
+        throwOutOfMemory();
+    if (bytes < kMappedImageBytes) {
+        QImage image(size, format);
+        if (image.isNull())
+            throwOutOfMemory();
+        image.fill(0);
+        return image;
+    }
+    const Mapping mapping = mapAligned(size_t(bytes));
+    if (!mapping.address)
+        throwOutOfMemory();
+    auto *info = new (std::nothrow) Mapping(mapping);
+    if (!info) {
+        munmap(mapping.address, mapping.length);
+        throwOutOfMemory();
+    }
+    QImage image(static_cast<uchar *>(mapping.address), size.width(), size.height(),
+                 qsizetype(bytesPerLine), format, unmapImage, info);
+    if (image.isNull()) {
+        unmapImage(info);
+        throwOutOfMemory();
+    }
+    return image;
+}
+
+void convertToSrgb(QImage &image, QByteArrayView iccProfile)
+{
+    if (iccProfile.isEmpty())
+        return;
+    // A deep copy: the colour space keeps the profile, and the bytes may be a mapped file.
+    const QColorSpace source = QColorSpace::fromIccProfile(iccProfile.toByteArray());
+    if (!source.isValid() || source == QColorSpace(QColorSpace::SRgb))
+        return;
+    image.setColorSpace(source);
+    image.convertToColorSpace(QColorSpace::SRgb);
+}
+
 QImage decodeRaster(QByteArrayView bytes, PictureFormat format)
 {
-    const char *name = qtFormatName(format);
-    if (!name)
-        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
-    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, name);
-    reader.setAutoDetectImageFormat(false);
-    QImage image = reader.read();
-    if (image.isNull())
-        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
-    return image;
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return decodeJpeg(bytes);
+    case PictureFormat::Gif:
+        return decodeGif(bytes);
+    case PictureFormat::Bmp:
+        return decodeBmp(bytes);
+    default:
+        refusePicture();
+    }
 }
 
 } // namespace lumora::platform
