@@ -1,0 +1,74 @@
+#include "print/printjob.h"
+
+#include "platform/runtimeerror.h"
+#include "print/printlayout.h"
+#include "print/printqueue.h"
+
+#include <QPrinter>
+
+namespace lumora::print {
+
+namespace {
+
+[[noreturn]] void raise(const QString &text)
+{
+    throw platform::RuntimeError(platform::errors::PrinterError, text);
+}
+
+// A job goes to a print queue, or to a file when one was chosen; without either, Qt would
+// silently write nowhere.
+void requireDestination(const QPrinter &printer)
+{
+    if (printer.outputFormat() == QPrinter::NativeFormat)
+        requireReadyQueue(printer.printerName());
+    else if (printer.outputFileName().isEmpty())
+        raise(QStringLiteral("No printer is available"));
+}
+
+} // namespace
+
+PrintJob::~PrintJob()
+{
+    if (m_painter.isActive()) {
+        m_printer.abort();
+        m_painter.end();
+    }
+}
+
+void PrintJob::begin()
+{
+    requireDestination(m_printer);
+    // The painter works in device units measured from the printable area's corner; the
+    // picture's twips are converted with the printer's own resolution.
+    m_printer.setFullPage(false);
+    if (!m_painter.begin(&m_printer))
+        raise(QStringLiteral("The printer could not start the document"));
+}
+
+void PrintJob::paint(const QImage &image, const QRectF &twips)
+{
+    if (!m_painter.isActive())
+        raise(QStringLiteral("The printer has no document"));
+    if (image.isNull())
+        raise(QStringLiteral("There is no picture to print"));
+    const QRectF target = twipsToDevice(twips, m_printer.logicalDpiX(), m_printer.logicalDpiY());
+    m_painter.drawImage(target, image);
+    m_painted = true;
+}
+
+void PrintJob::finish()
+{
+    if (!m_painter.isActive())
+        raise(QStringLiteral("The printer has no document"));
+    if (!m_painted) {
+        m_printer.abort();
+        m_painter.end();
+        raise(QStringLiteral("Nothing was printed"));
+    }
+    if (!m_painter.end())
+        raise(QStringLiteral("The printer did not take the document"));
+    if (m_printer.outputFormat() == QPrinter::NativeFormat)
+        requireLastSubmissionAccepted();
+}
+
+} // namespace lumora::print
