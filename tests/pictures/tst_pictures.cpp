@@ -1,0 +1,389 @@
+// The JPEG, GIF and BMP readers against pictures made by other tools (ImageMagick, cjpeg,
+// jpegtran, gifsicle, exiftool: scripts/make-test-pictures.sh, run by the build), each
+// compared pixel by pixel with ImageMagick's decode of the same file; and against damaged
+// copies of them, which must be refused or shown whole, never shown in part.
+#include "platform/loadpicture.h"
+#include "platform/rasterdecoder.h"
+#include "platform/runtimeerror.h"
+#include "tests/pictures/picturecompare.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lumora;
+using namespace lumora::platform;
+
+namespace {
+
+QString corpus(const QString &relative)
+{
+    return QStringLiteral(LUMORA_PICTURE_CORPUS "/") + relative;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
+struct Outcome {
+    QImage image;
+    int error = 0; // the run-time error number when refused
+};
+
+Outcome decode(const QByteArray &bytes)
+{
+    Outcome outcome;
+    try {
+        outcome.image = decodePicture(bytes).raster();
+    } catch (const RuntimeError &e) {
+        outcome.error = e.number();
+    }
+    return outcome;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The position of the first marker `code` (0xFF code) of a JPEG, walking its segments.
+qsizetype jpegMarker(const QByteArray &jpeg, uchar code)
+{
+    for (qsizetype i = 2; i + 1 < jpeg.size(); ++i) {
+        if (uchar(jpeg[i]) == 0xFF && uchar(jpeg[i + 1]) == code)
+            return i;
+    }
+    return -1;
+}
+
+// The position of a GIF's first image descriptor, past the colour table and extensions.
+qsizetype gifDescriptor(const QByteArray &gif)
+{
+    qsizetype at = 13;
+    if (uchar(gif[10]) & 0x80)
+        at += 3 * (2 << (uchar(gif[10]) & 7));
+    while (at < gif.size() && gif[at] == char(0x21)) {
+        at += 2;
+        while (at < gif.size() && gif[at] != 0)
+            at += uchar(gif[at]) + 1;
+        ++at;
+    }
+    return at < gif.size() && gif[at] == char(0x2C) ? at : -1;
+}
+
+} // namespace
+
+class TestPictures final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void variants_data();
+    void variants();
+    void outputFormats_data();
+    void outputFormats();
+    void notOurFormats_data();
+    void notOurFormats();
+    void truncated_data();
+    void truncated();
+    void truncatedJpegIsRefused();
+    void bitFlips_data();
+    void bitFlips();
+    void headerLies();
+    void scanLimit();
+    void sniffsContentNotName();
+    void loadPictureErrors();
+};
+
+void TestPictures::initTestCase()
+{
+    // Damaged colour profiles are reported by Qt on the way to being ignored.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.icc=false"));
+}
+
+void TestPictures::variants_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("tolerance");
+    // Same library, same integer DCT as ImageMagick's decode: exact.
+    for (const char *name :
+         {"j-baseline-420.jpg", "j-baseline-444.jpg", "j-baseline-422.jpg", "j-optimized.jpg",
+          "j-progressive.jpg", "j-grey.jpg", "j-grey-progressive.jpg", "j-restart-rows.jpg",
+          "j-restart-blocks.jpg", "j-arithmetic.jpg", "j-arithmetic-progressive.jpg", "j-rgb.jpg",
+          "j-trailing-data.jpg", "j-scans-100.jpg", "j-grey-orient-3.jpg", "j-grey-orient-6.jpg"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 0;
+    for (int n = 1; n <= 8; ++n) {
+        const QString name = QStringLiteral("j-orient-%1.jpg").arg(n);
+        QTest::newRow(qPrintable(name)) << name << 0;
+    }
+    // CMYK to RGB without a profile: rounding differs by a level between the two programs.
+    QTest::newRow("j-ycck.jpg") << QStringLiteral("j-ycck.jpg") << 1;
+    QTest::newRow("j-ycck-orient-8.jpg") << QStringLiteral("j-ycck-orient-8.jpg") << 1;
+    // Profile conversions: Qt's colour transform against Little CMS.
+    for (const char *name : {"j-icc-AdobeRGB1998.jpg", "j-icc-WideGamutRGB.jpg",
+                             "j-icc-ProPhotoRGB.jpg", "j-icc-sRGB.jpg"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 3;
+    for (const char *name :
+         {"g-basic.gif", "g-two-colours.gif", "g-sixteen-colours.gif", "g-interlaced.gif",
+          "g-87a.gif", "g-transparent.gif", "g-transparent-interlaced.gif", "g-offset-frame.gif",
+          "g-animated.gif", "g-noisy.gif"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 0;
+    for (const char *name :
+         {"b-1bit.bmp", "b-4bit.bmp", "b-8bit.bmp", "b-rle8.bmp", "b-rle8-few-colours.bmp",
+          "b-24bit.bmp", "b-os2.bmp", "b-os2-8bit.bmp", "b-32bit-alpha.bmp", "b-noisy-24bit.bmp"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 0;
+    // 5 and 6-bit channels: ImageMagick scales them by bit copying, this reader (like the BMP
+    // suite's references) by rounding; they differ by a level at most.
+    QTest::newRow("b-565.bmp") << QStringLiteral("b-565.bmp") << 1;
+}
+
+void TestPictures::variants()
+{
+    QFETCH(QString, file);
+    QFETCH(int, tolerance);
+    const Outcome outcome = decode(readFile(corpus(file)));
+    QVERIFY2(!outcome.image.isNull(), qPrintable(QStringLiteral("error %1").arg(outcome.error)));
+    const QString stem = file.left(file.lastIndexOf(QLatin1Char('.')));
+    const QImage expected(corpus(QStringLiteral("ref/%1.png").arg(stem)));
+    QVERIFY(!expected.isNull());
+    QCOMPARE(outcome.image.size(), expected.size());
+    const testing::PictureDifference difference = testing::comparePictures(outcome.image, expected);
+    QVERIFY2(difference.largest <= tolerance, qPrintable(difference.describe()));
+}
+
+// Opaque pictures need no alpha; greyscale JPEGs stay one byte a pixel.
+void TestPictures::outputFormats_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QImage::Format>("format");
+    QTest::newRow("colour JPEG") << "j-baseline-420.jpg" << QImage::Format_RGB32;
+    QTest::newRow("CMYK JPEG") << "j-ycck.jpg" << QImage::Format_RGB32;
+    QTest::newRow("grey JPEG") << "j-grey.jpg" << QImage::Format_Grayscale8;
+    QTest::newRow("opaque GIF") << "g-basic.gif" << QImage::Format_RGB32;
+    QTest::newRow("transparent GIF") << "g-transparent.gif" << QImage::Format_ARGB32_Premultiplied;
+    QTest::newRow("GIF frame inside a bigger screen")
+        << "g-offset-frame.gif" << QImage::Format_ARGB32_Premultiplied;
+    QTest::newRow("24-bit BMP") << "b-24bit.bmp" << QImage::Format_RGB32;
+    QTest::newRow("RLE8 BMP, every pixel defined") << "b-rle8.bmp" << QImage::Format_RGB32;
+    QTest::newRow("BMP with alpha") << "b-32bit-alpha.bmp" << QImage::Format_ARGB32_Premultiplied;
+}
+
+void TestPictures::outputFormats()
+{
+    QFETCH(QString, file);
+    QFETCH(QImage::Format, format);
+    QCOMPARE(decode(readFile(corpus(file))).image.format(), format);
+}
+
+void TestPictures::notOurFormats_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString &name : QDir(corpus(QStringLiteral("refused"))).entryList(QDir::Files))
+        QTest::newRow(qPrintable(name)) << QStringLiteral("refused/") + name;
+}
+
+// Qt's reader, left to guess, would show these; LoadPicture shows only its four formats.
+void TestPictures::notOurFormats()
+{
+    QFETCH(QString, file);
+    QCOMPARE(decode(readFile(corpus(file))).error, errors::InvalidPicture);
+}
+
+void TestPictures::truncated_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const char *name :
+         {"j-baseline-420.jpg", "j-progressive.jpg", "j-restart-rows.jpg", "j-arithmetic.jpg",
+          "j-grey.jpg", "j-orient-6.jpg", "j-icc-AdobeRGB1998.jpg", "g-basic.gif",
+          "g-interlaced.gif", "g-transparent.gif", "g-noisy.gif", "b-1bit.bmp", "b-8bit.bmp",
+          "b-rle8.bmp", "b-24bit.bmp", "b-os2.bmp", "b-565.bmp", "b-32bit-alpha.bmp"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// Every cut of a file, from a few bytes to all but the last, is refused or gives exactly the
+// whole picture (a GIF without its trailer, a BMP without the last row's padding).
+void TestPictures::truncated()
+{
+    QFETCH(QString, file);
+    const QByteArray whole = readFile(corpus(file));
+    const QImage complete = decode(whole).image;
+    QVERIFY(!complete.isNull());
+    const qsizetype step = std::max<qsizetype>(1, whole.size() / 97);
+    for (qsizetype length = 1; length < whole.size(); length += step) {
+        const qsizetype cut = std::min(length, whole.size() - 1);
+        const Outcome outcome = decode(whole.left(cut));
+        if (outcome.image.isNull()) {
+            QCOMPARE(outcome.error, errors::InvalidPicture);
+            continue;
+        }
+        QVERIFY2(outcome.image == complete,
+                 qPrintable(QStringLiteral("a part shown as a whole at %1 bytes").arg(cut)));
+    }
+    for (qsizetype cut = std::max<qsizetype>(1, whole.size() - 8); cut < whole.size(); ++cut) {
+        const Outcome outcome = decode(whole.left(cut));
+        QVERIFY(outcome.image.isNull() || outcome.image == complete);
+    }
+}
+
+// The choice for a JPEG whose end is missing: refused, not shown with a grey bottom as Qt's
+// own reader does. Also when only the EOI marker is missing, since then no one can tell
+// whether the entropy-coded data ended where it should.
+void TestPictures::truncatedJpegIsRefused()
+{
+    const QByteArray whole = readFile(corpus(QStringLiteral("j-baseline-444.jpg")));
+    for (const qsizetype cut : {whole.size() / 2, whole.size() - 100, whole.size() - 2})
+        QCOMPARE(decode(whole.left(cut)).error, errors::InvalidPicture);
+    QVERIFY(!decode(whole).image.isNull());
+}
+
+void TestPictures::bitFlips_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString &name :
+         QDir(corpus(QString()))
+             .entryList({QStringLiteral("*.jpg"), QStringLiteral("*.gif"), QStringLiteral("*.bmp")},
+                        QDir::Files))
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// Damage anywhere: refused, or a picture no larger than the screen the file declares. The
+// fuzzers go much further; this keeps a quick check in every test run.
+void TestPictures::bitFlips()
+{
+    QFETCH(QString, file);
+    const QByteArray whole = readFile(corpus(file));
+    QRandomGenerator random(quint32(qHash(file)));
+    for (int i = 0; i < 150; ++i) {
+        QByteArray damaged = whole;
+        for (int flips = 1 + int(random.bounded(3)); flips > 0; --flips) {
+            const qsizetype at = qsizetype(random.bounded(quint32(damaged.size())));
+            damaged[at] = char(uchar(damaged[at]) ^ (1u << random.bounded(8)));
+        }
+        const Outcome outcome = decode(damaged);
+        if (outcome.image.isNull())
+            QVERIFY(outcome.error == errors::InvalidPicture);
+        else
+            QVERIFY(qint64(outcome.image.width()) * outcome.image.height() <= kMaxPicturePixels);
+    }
+}
+
+// Headers that claim more than the file holds.
+void TestPictures::headerLies()
+{
+    // A JPEG frame twice as tall as its scan data: the data ends early.
+    QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
+    const qsizetype sof = jpegMarker(jpeg, 0xC0);
+    QVERIFY(sof > 0);
+    jpeg[sof + 5] = char(0);
+    jpeg[sof + 6] = char(122);
+    QCOMPARE(decode(jpeg).error, errors::InvalidPicture);
+
+    // A GIF frame wider than its LZW data.
+    QByteArray gif = readFile(corpus(QStringLiteral("g-basic.gif")));
+    const qsizetype descriptor = gifDescriptor(gif);
+    QVERIFY(descriptor > 0);
+    gif[descriptor + 5] = char(uchar(gif[descriptor + 5]) * 2);
+    gif[6] = char(uchar(gif[6]) * 2);
+    QCOMPARE(decode(gif).error, errors::InvalidPicture);
+
+    // A BMP twice as tall as its pixels.
+    QByteArray bmp = readFile(corpus(QStringLiteral("b-24bit.bmp")));
+    bmp[22] = char(122);
+    QCOMPARE(decode(bmp).error, errors::InvalidPicture);
+
+    // A BMP colour table claiming four billion entries: the real table is used.
+    QByteArray palette = readFile(corpus(QStringLiteral("b-8bit.bmp")));
+    for (int i = 46; i < 50; ++i)
+        palette[i] = char(0xFF);
+    QCOMPARE(decode(palette).image, decode(readFile(corpus(QStringLiteral("b-8bit.bmp")))).image);
+}
+
+// Thousands of scans would each walk the whole picture again; they are counted first.
+void TestPictures::scanLimit()
+{
+    const QByteArray progressive = readFile(corpus(QStringLiteral("j-progressive.jpg")));
+    qsizetype lastScan = -1;
+    for (qsizetype at = progressive.indexOf("\xFF\xDA"); at >= 0;
+         at = progressive.indexOf("\xFF\xDA", at + 2))
+        lastScan = at;
+    const qsizetype eoi = progressive.lastIndexOf("\xFF\xD9");
+    QVERIFY(lastScan > 0 && eoi > lastScan);
+    const QByteArray scan = progressive.mid(lastScan, eoi - lastScan);
+    const int existing = int(progressive.count("\xFF\xDA"));
+
+    QByteArray atLimit = progressive.left(eoi);
+    for (int i = existing; i < kMaxJpegScans; ++i)
+        atLimit += scan;
+    QByteArray beyond = atLimit + scan;
+    QByteArray thousands = atLimit;
+    for (int i = 0; i < 3000; ++i)
+        thousands += scan;
+    atLimit += "\xFF\xD9";
+    beyond += "\xFF\xD9";
+    thousands += "\xFF\xD9";
+    // At the limit the repeated refinement scans are decoded (libjpeg tolerates repeats of a
+    // first AC scan only with a warning about the progression, which refuses the file).
+    const Outcome limit = decode(atLimit);
+    QVERIFY(limit.error == errors::InvalidPicture || !limit.image.isNull());
+    QCOMPARE(decode(beyond).error, errors::InvalidPicture);
+    QCOMPARE(decode(thousands).error, errors::InvalidPicture);
+    QVERIFY(!decode(readFile(corpus(QStringLiteral("j-scans-100.jpg")))).image.isNull());
+}
+
+// The format is told by the bytes: a JPEG named .gif is shown as the JPEG it is, and a text
+// file named .jpg is refused.
+void TestPictures::sniffsContentNotName()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
+    writeFile(dir.filePath(QStringLiteral("photo.gif")), jpeg);
+    writeFile(dir.filePath(QStringLiteral("notes.jpg")), "Not a picture\n");
+    writeFile(dir.filePath(QStringLiteral("icon.bmp")),
+              readFile(corpus(QStringLiteral("refused/icon.ico"))));
+    const Picture photo = LoadPicture(dir.filePath(QStringLiteral("photo.gif")));
+    QCOMPARE(photo.raster(), decode(jpeg).image);
+    for (const char *name : {"notes.jpg", "icon.bmp"}) {
+        try {
+            LoadPicture(dir.filePath(QString::fromLatin1(name)));
+            QFAIL("a file that is none of the four formats was loaded");
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.number(), errors::InvalidPicture);
+        }
+    }
+}
+
+void TestPictures::loadPictureErrors()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(QStringLiteral("empty.jpg")), QByteArray());
+    const struct {
+        QString path;
+        int error;
+    } cases[] = {
+        {dir.filePath(QStringLiteral("missing.jpg")), errors::FileNotFound},
+        {dir.path(), errors::PathNotFound},
+        {dir.filePath(QStringLiteral("empty.jpg")), errors::InvalidPicture},
+    };
+    for (const auto &c : cases) {
+        try {
+            LoadPicture(c.path);
+            QFAIL(qPrintable(c.path + QStringLiteral(" was loaded")));
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.number(), c.error);
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPictures)
+#include "tst_pictures.moc"
