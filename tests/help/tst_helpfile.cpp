@@ -19,16 +19,6 @@ namespace {
 const QString kHelpFile = QStringLiteral(LUMORA_BINARY_DIR "/app/lumora.hlp");
 const QString kNamespace = QStringLiteral("org.lumora.viewer");
 
-QStringList topicTitles(const QHelpContentItem *item)
-{
-    QStringList titles;
-    for (int i = 0; i < item->childCount(); ++i) {
-        titles << item->child(i)->title();
-        titles << topicTitles(item->child(i));
-    }
-    return titles;
-}
-
 } // namespace
 
 class tst_HelpFile final : public QObject {
@@ -77,6 +67,7 @@ void tst_HelpFile::contentsListsEveryTopic_data()
         QTest::newRow(title) << QString::fromLatin1(title);
 }
 
+// The topics stand at the top of the Contents tab, so the help window shows them all at once.
 void tst_HelpFile::contentsListsEveryTopic()
 {
     QFETCH(QString, title);
@@ -86,11 +77,12 @@ void tst_HelpFile::contentsListsEveryTopic()
         model->createContents(QString());
         QVERIFY(created.wait(10000));
     }
-    QCOMPARE(model->rowCount(), 1);
-    const QHelpContentItem *root = model->contentItemAt(model->index(0, 0));
-    QVERIFY(root);
-    QCOMPARE(root->title(), QStringLiteral("Lumora Help"));
-    QVERIFY2(topicTitles(root).contains(title), qPrintable(title));
+    QCOMPARE(model->rowCount(), 11);
+    QStringList topLevel;
+    for (int row = 0; row < model->rowCount(); ++row)
+        topLevel << model->contentItemAt(model->index(row, 0))->title();
+    QCOMPARE(topLevel.first(), QStringLiteral("Getting started"));
+    QVERIFY2(topLevel.contains(title), qPrintable(topLevel.join(u'|')));
 }
 
 void tst_HelpFile::indexFindsCommand_data()
