@@ -9,7 +9,7 @@ Only Python's standard library is needed, except for the splash: its small texts
 DejaVu Sans and the picture is encoded as JPEG by ImageMagick (Debian packages imagemagick and
 fonts-dejavu-core).
 
-    python3 scripts/make-assets.py            # writes every file under assets/
+    python3 scripts/make-assets.py                 # writes every file under assets/
     python3 scripts/make-assets.py --preview DIR   # also writes enlarged PNG proofs to DIR
 
 The outputs are committed; the build never runs this script.
@@ -17,7 +17,6 @@ The outputs are committed; the build never runs this script.
 
 import argparse
 import math
-import os
 import shutil
 import struct
 import subprocess
@@ -488,10 +487,6 @@ def diamond(cx, cy, a, b):
 
 def union(*shapes):
     return lambda x, y: min(s(x, y) for s in shapes)
-
-
-def subtract(shape, cut):
-    return lambda x, y: max(shape(x, y), -cut(x, y))
 
 
 def intersect(*shapes):
