@@ -1,0 +1,75 @@
+#include "show/readahead.h"
+
+#include "platform/loadpicture.h"
+
+#include <QFile>
+#include <QtConcurrent/QtConcurrentRun>
+#include <sys/stat.h>
+
+namespace lumora::show {
+
+using platform::Picture;
+using platform::RuntimeError;
+
+FileStamp stampOf(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.inode = info.st_ino;
+    stamp.device = info.st_dev;
+    return stamp;
+}
+
+namespace {
+
+ReadAhead::Result readPicture(const QString &path)
+{
+    ReadAhead::Result result;
+    // Taken before reading: a change during the read then shows as a different stamp.
+    result.stamp = stampOf(path);
+    try {
+        result.picture = platform::LoadPicture(path);
+    } catch (const RuntimeError &error) {
+        result.error = error;
+    } catch (const std::bad_alloc &) {
+        result.error = RuntimeError(platform::errors::OutOfMemory, QStringLiteral("Out of memory"));
+    }
+    return result;
+}
+
+} // namespace
+
+void ReadAhead::prefetch(const QString &path)
+{
+    if (m_future.isValid() && m_path == path)
+        return;
+    m_path = path;
+    m_future = QtConcurrent::run(readPicture, path);
+}
+
+Picture ReadAhead::take(const QString &path)
+{
+    if (m_future.isValid() && m_path == path) {
+        Result result = m_future.result();
+        clear();
+        if (result.stamp == stampOf(path)) {
+            if (result.error)
+                throw *result.error;
+            return result.picture;
+        }
+    }
+    return platform::LoadPicture(path);
+}
+
+void ReadAhead::clear()
+{
+    m_future = QFuture<Result>();
+    m_path.clear();
+}
+
+} // namespace lumora::show

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/picture.h"
+#include "platform/runtimeerror.h"
+
+#include <QFuture>
+#include <QString>
+#include <optional>
+
+namespace lumora::show {
+
+// What identifies the contents of a file without reading it: a file replaced or rewritten
+// since it was read ahead differs in one of these.
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+FileStamp stampOf(const QString &path);
+
+// Reads the show's next picture on a worker thread while the current one is on the screen.
+// Only the reading moves off the user-interface thread: what a step does with the picture,
+// and whether it stops at its error check, is the same as with a picture read on the spot.
+class ReadAhead final {
+public:
+    ReadAhead() = default;
+    ReadAhead(const ReadAhead &) = delete;
+    ReadAhead &operator=(const ReadAhead &) = delete;
+
+    // Starts reading `path`, unless it is being read already.
+    void prefetch(const QString &path);
+    // The picture at `path`, as LoadPicture gives it: the one read ahead when the file is
+    // unchanged since, else read now. Throws the run-time error the reading raised.
+    platform::Picture take(const QString &path);
+    // Forgets what was read ahead.
+    void clear();
+    QString pendingPath() const { return m_path; }
+
+    struct Result {
+        FileStamp stamp;
+        platform::Picture picture;
+        std::optional<platform::RuntimeError> error;
+    };
+
+private:
+    QString m_path;
+    QFuture<Result> m_future;
+};
+
+} // namespace lumora::show

@@ -1,0 +1,366 @@
+#include "show/showplayer.h"
+
+#include "platform/errortrap.h"
+#include "platform/form.h"
+#include "platform/handlerguard.h"
+#include "show/showgeometry.h"
+#include "show/toplevel.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+
+namespace lumora::show {
+
+using platform::ErrorTrap;
+using platform::RuntimeError;
+
+namespace {
+
+constexpr int kSubscriptOutOfRange = 9;
+constexpr int vbKeyPageUp = 33;
+constexpr int vbKeyPageDown = 34;
+constexpr int vbKeyEscape = 27;
+
+QPointer<ShowPlayer> &runningPlayer()
+{
+    static QPointer<ShowPlayer> player;
+    return player;
+}
+
+QRect screenGeometry()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 800, 600);
+}
+
+int classicKeyCode(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_PageUp:
+        return vbKeyPageUp;
+    case Qt::Key_PageDown:
+        return vbKeyPageDown;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+ShowPlayer::ShowPlayer(platform::MainHost &host, const ShowSettings &settings)
+    : m_host(host), m_settings(settings), m_scale(platform::screenScale()),
+      m_picshow(new platform::PictureBox(this, m_scale)), m_lblfile(new QLabel(this)),
+      m_tmrtiepo(new platform::Timer(this))
+{
+    setObjectName(QStringLiteral("frmshow"));
+    setWindowFlag(Qt::FramelessWindowHint);
+    setAutoFillBackground(true);
+    setGeometry(screenGeometry());
+
+    m_picshow->setObjectName(QStringLiteral("picshow"));
+    m_picshow->setBackColor(Qt::black);
+    m_picshow->setBorderStyle(platform::BorderStyle::Flat);
+    m_picshow->setAutoSize(true);
+    m_picshow->setFocusPolicy(Qt::StrongFocus);
+    m_picshow->installEventFilter(this);
+
+    // The path reads over any picture: green on black, above the picture box.
+    m_lblfile->setObjectName(QStringLiteral("lblfile"));
+    QPalette pal = m_lblfile->palette();
+    pal.setColor(QPalette::WindowText, QColor::fromRgb(kLabelColor));
+    pal.setColor(QPalette::Window, Qt::black);
+    m_lblfile->setPalette(pal);
+    m_lblfile->setAutoFillBackground(true);
+    m_lblfile->setTextFormat(Qt::PlainText);
+    m_lblfile->raise();
+    m_lblfile->installEventFilter(this);
+
+    connect(m_tmrtiepo, &platform::Timer::fired, this,
+            [this] { run(&ShowPlayer::tmrtiepo_Timer); });
+}
+
+ShowPlayer *ShowPlayer::Load(platform::MainHost &host, const ShowSettings &settings)
+{
+    auto *player = new ShowPlayer(host, settings);
+    endWithMainWindow(*player, host.mainWindow());
+    player->setWindowFlag(Qt::FramelessWindowHint);
+    player->run(&ShowPlayer::Form_Load);
+    return player;
+}
+
+ShowPlayer *ShowPlayer::Start(platform::MainHost &host, const ShowSettings &settings)
+{
+    if (ShowPlayer *old = running())
+        old->Unload();
+    ShowPlayer *player = Load(host, settings);
+    runningPlayer() = player;
+    player->Show();
+    return player;
+}
+
+ShowPlayer *ShowPlayer::running()
+{
+    ShowPlayer *player = runningPlayer();
+    return player && !player->isUnloaded() ? player : nullptr;
+}
+
+void ShowPlayer::Show()
+{
+    setGeometry(screenGeometry());
+    showFullScreen();
+    raise();
+    activateWindow();
+    m_picshow->setFocus();
+}
+
+void ShowPlayer::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_tmrtiepo->setEnabled(false);
+    m_readAhead.clear();
+    hide();
+    deleteLater();
+}
+
+double ShowPlayer::ScaleWidth() const
+{
+    return m_scale.toTwips(width());
+}
+double ShowPlayer::ScaleHeight() const
+{
+    return m_scale.toTwips(height());
+}
+double ShowPlayer::ScreenWidth() const
+{
+    return m_scale.toTwips(screenGeometry().width());
+}
+double ShowPlayer::ScreenHeight() const
+{
+    return m_scale.toTwips(screenGeometry().height());
+}
+
+QString ShowPlayer::entry(int index) const
+{
+    if (index < 0 || index >= m_settings.ShowFiles.size())
+        throw RuntimeError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+    return m_settings.ShowFiles.at(index);
+}
+
+platform::Picture ShowPlayer::loadEntry(int index)
+{
+    return m_readAhead.take(entry(index));
+}
+
+void ShowPlayer::run(void (ShowPlayer::*handler)())
+{
+    platform::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
+    if (!m_unloaded)
+        readAheadNext();
+}
+
+void ShowPlayer::readAheadNext()
+{
+    int next = m_ShowIndex + 1;
+    if (next >= m_settings.ShowFiles.size()) {
+        if (m_settings.ShowAuto != 1 || m_settings.ShowLoop != 1)
+            return;
+        next = 0;
+    }
+    if (next >= 0 && next < m_settings.ShowFiles.size())
+        m_readAhead.prefetch(m_settings.ShowFiles.at(next));
+}
+
+void ShowPlayer::Form_Load()
+{
+    ErrorTrap trap;
+    if (m_settings.ShowAuto == 1) {
+        trap.run([&] { m_tmrtiepo->setEnabled(true); });
+        trap.run([&] { m_tmrtiepo->setInterval(m_settings.ShowInterval); });
+    }
+    m_lblfile->move(m_scale.toPixels(100.0), m_scale.toPixels(100.0));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    m_picshow->setBackColor(Qt::black);
+    repaint();
+    m_ShowIndex = 0;
+    m_picshow->hide();
+    trap.run([&] { m_picshow->setPicture(loadEntry(0)); });
+    if (trap.failed())
+        return;
+    trap.run([&] { m_lblfile->setText(entry(0)); });
+    m_lblfile->adjustSize();
+    centreByInnerSize();
+    m_picshow->show();
+}
+
+void ShowPlayer::centreByInnerSize()
+{
+    m_picshow->setLeft(centredTwips(ScreenWidth(), m_picshow->ScaleWidth()));
+    m_picshow->setTop(centredTwips(ScreenHeight(), m_picshow->ScaleHeight()));
+}
+
+void ShowPlayer::centreByOuterSize()
+{
+    m_picshow->setLeft(centredTwips(ScreenWidth(), m_picshow->Width()));
+    m_picshow->setTop(centredTwips(ScreenHeight(), m_picshow->Height()));
+}
+
+void ShowPlayer::showAt(const QString &path)
+{
+    m_lblfile->setText(path);
+    m_lblfile->adjustSize();
+}
+
+void ShowPlayer::manualStep()
+{
+    if (m_settings.ShowAuto == 1)
+        return;
+    ErrorTrap trap;
+    m_ShowIndex = stepForward(m_ShowIndex);
+    if (m_ShowIndex > m_settings.ShowFiles.size() - 1) {
+        endShow(m_ShowIndex - 1, ShowEnd::AfterLast);
+        return;
+    }
+    platform::setMousePointer(*this, platform::vbHourglass);
+    m_picshow->hide();
+    trap.run([&] { showAt(entry(m_ShowIndex)); });
+    trap.run([&] { m_picshow->setPicture(loadEntry(m_ShowIndex)); });
+    if (trap.failed())
+        return;
+    centreByInnerSize();
+    m_picshow->show();
+    platform::setMousePointer(*this, platform::vbArrow);
+}
+
+void ShowPlayer::timedStep()
+{
+    ErrorTrap trap;
+    m_ShowIndex = stepForward(m_ShowIndex);
+    if (m_ShowIndex > m_settings.ShowFiles.size() - 1) {
+        if (m_settings.ShowLoop != 1) {
+            endShow(m_ShowIndex - 1, ShowEnd::AfterLast);
+            return;
+        }
+        m_ShowIndex = 0;
+    }
+    platform::setMousePointer(*this, platform::vbHourglass);
+    m_picshow->hide();
+    trap.run([&] { showAt(entry(m_ShowIndex)); });
+    trap.run([&] { m_picshow->setPicture(loadEntry(m_ShowIndex)); });
+    if (trap.failed())
+        return;
+    centreByOuterSize();
+    applyScreenLimit();
+    m_picshow->show();
+    platform::setMousePointer(*this, platform::vbArrow);
+}
+
+void ShowPlayer::applyScreenLimit()
+{
+    // A box larger than the screen keeps its centred position and is cut to the form; from
+    // then on every picture of this show goes into a box of the form's size.
+    if (m_picshow->Width() > ScaleWidth() || m_picshow->Height() > ScaleHeight()) {
+        m_picshow->setAutoSize(false);
+        m_picshow->setWidth(ScaleWidth());
+        m_picshow->setHeight(ScaleHeight());
+    }
+}
+
+void ShowPlayer::endShow(int index, ShowEnd how)
+{
+    Unload();
+    // A place with no picture (Esc after Page Up on the first one) opens no window: the show
+    // simply ends and the viewer is as it was.
+    if (index < 0 || index >= m_settings.ShowFiles.size()) {
+        m_host.mainWindow().activateWindow();
+        return;
+    }
+    const QString path = m_settings.ShowFiles.at(index);
+    m_host.mainWindow().activateWindow();
+    openAtShowEnd(m_host, path, how);
+}
+
+void ShowPlayer::Form_Click()
+{
+    manualStep();
+}
+void ShowPlayer::picshow_Click()
+{
+    manualStep();
+}
+
+void ShowPlayer::Form_KeyDown(int keyCode)
+{
+    if (keyCode == vbKeyPageDown) {
+        manualStep();
+    } else if (keyCode == vbKeyPageUp) {
+        m_ShowIndex = pageUp(m_ShowIndex);
+        manualStep();
+    }
+}
+
+void ShowPlayer::Form_KeyPress(int keyAscii)
+{
+    if (keyAscii == vbKeyEscape)
+        endShow(m_ShowIndex, ShowEnd::Escape);
+}
+
+void ShowPlayer::tmrtiepo_Timer()
+{
+    timedStep();
+}
+
+void ShowPlayer::keyPressEvent(QKeyEvent *event)
+{
+    if (m_unloaded)
+        return;
+    if (const int code = classicKeyCode(event->key())) {
+        platform::guard(m_host.dialogs(), [&] { Form_KeyDown(code); });
+    } else if (event->key() == Qt::Key_Escape) {
+        platform::guard(m_host.dialogs(), [&] { Form_KeyPress(vbKeyEscape); });
+    } else {
+        return;
+    }
+    if (!m_unloaded)
+        readAheadNext();
+}
+
+void ShowPlayer::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        !m_unloaded)
+        run(&ShowPlayer::Form_Click);
+}
+
+bool ShowPlayer::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (watched == m_lblfile && mouse)
+        return true; // the path takes clicks but does nothing with them
+    if (watched == m_picshow && type == QEvent::MouseButtonRelease && !m_unloaded) {
+        auto *release = static_cast<QMouseEvent *>(event);
+        if (release->button() == Qt::LeftButton &&
+            m_picshow->rect().contains(release->position().toPoint()))
+            run(&ShowPlayer::picshow_Click);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ShowPlayer::closeEvent(QCloseEvent *event)
+{
+    // Closed from outside (the window manager): the show ends without opening a picture.
+    Unload();
+    event->accept();
+}
+
+} // namespace lumora::show

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/mainhost.h"
+#include "platform/picturebox.h"
+#include "platform/timer.h"
+#include "show/lumoramodule.h"
+#include "show/readahead.h"
+#include "show/showend.h"
+
+#include <QLabel>
+#include <QWidget>
+
+namespace lumora::show {
+
+// `frmshow`: presents the show's pictures one at a time on a black full-screen window, each
+// centred at its own size, with its path in green at the top left. Clicks and Page Down step
+// in a manual show, a timer in an automatic one; Esc and stepping past the last picture end
+// the show in an image window.
+class ShowPlayer final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr QRgb kLabelColor = 0xFF00C000;
+
+    // Loads a fresh player (running its load step) and shows it; a player still running is
+    // closed first.
+    static ShowPlayer *Start(platform::MainHost &host, const ShowSettings &settings);
+    // The running player, or nullptr.
+    static ShowPlayer *running();
+
+    // Loads the form, running its load step, without showing it.
+    static ShowPlayer *Load(platform::MainHost &host, const ShowSettings &settings);
+    void Show();
+    void Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    short ShowIndex() const { return m_ShowIndex; }
+
+    void Form_Load();
+    void Form_Click();
+    void picshow_Click();
+    void Form_KeyDown(int keyCode);
+    void Form_KeyPress(int keyAscii);
+    void tmrtiepo_Timer();
+
+    platform::PictureBox &picshow() const { return *m_picshow; }
+    QLabel &lblfile() const { return *m_lblfile; }
+    platform::Timer &tmrtiepo() const { return *m_tmrtiepo; }
+    const ReadAhead &readAhead() const { return m_readAhead; }
+    // The form's inner size and the screen's size, in twips.
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+    double ScreenWidth() const;
+    double ScreenHeight() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    ShowPlayer(platform::MainHost &host, const ShowSettings &settings);
+    void manualStep();
+    void timedStep();
+    void centreByInnerSize();
+    void centreByOuterSize();
+    void applyScreenLimit();
+    void showAt(const QString &path);
+    void endShow(int index, ShowEnd how);
+    QString entry(int index) const;
+    platform::Picture loadEntry(int index);
+    void readAheadNext();
+    void run(void (ShowPlayer::*handler)());
+
+    platform::MainHost &m_host;
+    const ShowSettings &m_settings;
+    platform::TwipScale m_scale;
+    platform::PictureBox *m_picshow;
+    QLabel *m_lblfile;
+    platform::Timer *m_tmrtiepo;
+    ReadAhead m_readAhead;
+    short m_ShowIndex = 0;
+    bool m_unloaded = false;
+};
+
+} // namespace lumora::show
