@@ -1,0 +1,367 @@
+// Decompression bombs, small files that declare big pictures, and big pictures.
+//
+// Memory is measured, not timed: each case runs in a child process whose address space may
+// grow only by a stated headroom (RLIMIT_AS). A reader that allocated the declared picture
+// before refusing it would fail with "Out of memory" (error 7) there instead of refusing the
+// file as invalid (error 481); one that allocated more than one bitmap of the declared size
+// would not fit. The child also reports how much resident memory the decode added.
+#include "platform/loadpicture.h"
+#include "platform/rasterdecoder.h"
+#include "platform/runtimeerror.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMORA_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMORA_ASAN 1
+#endif
+#endif
+
+using namespace lumora;
+using namespace lumora::platform;
+
+namespace {
+
+constexpr qint64 kMiB = qint64(1) << 20;
+
+QString corpus(const QString &relative)
+{
+    return QStringLiteral(LUMORA_PICTURE_CORPUS "/") + relative;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
+qint64 statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// What a decode in the child came to.
+struct Report {
+    QString outcome; // "decoded", "refused", "crashed"
+    int error = 0;
+    QSize size;
+    qint64 residentGrowth = 0; // bytes
+    QImage sample;             // a few pixels, for the parent to check
+};
+
+// Runs `load` in a child process allowed `headroom` more bytes of address space.
+Report runLimited(qint64 headroom, const std::function<Picture()> &load,
+                  const QList<QPoint> &samplePoints = {})
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        qFatal("pipe");
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const rlim_t limit = rlim_t(statusKiB("VmSize:") * 1024 + headroom);
+        const rlimit bound{limit, limit};
+        setrlimit(RLIMIT_AS, &bound);
+        const qint64 before = statusKiB("VmRSS:");
+        QByteArray message;
+        try {
+            const QImage image = load().raster();
+            const qint64 growth = (statusKiB("VmRSS:") - before) * 1024;
+            message = "decoded " + QByteArray::number(image.width()) + ' ' +
+                      QByteArray::number(image.height()) + ' ' + QByteArray::number(growth);
+            for (const QPoint &p : samplePoints)
+                message += ' ' + QByteArray::number(image.pixel(p));
+        } catch (const RuntimeError &e) {
+            message = "refused " + QByteArray::number(e.number());
+        } catch (...) {
+            message = "refused -1";
+        }
+        const ssize_t written = write(channel[1], message.constData(), size_t(message.size()));
+        _exit(written == message.size() ? 0 : 1);
+    }
+    close(channel[1]);
+    QByteArray message;
+    char buffer[4096];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, n);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    Report report;
+    const QList<QByteArray> words = message.split(' ');
+    if (!WIFEXITED(status) || words.size() < 2) {
+        report.outcome = QStringLiteral("crashed");
+    } else if (words[0] == "refused") {
+        report.outcome = QStringLiteral("refused");
+        report.error = words[1].toInt();
+    } else {
+        report.outcome = QStringLiteral("decoded");
+        report.size = QSize(words[1].toInt(), words[2].toInt());
+        report.residentGrowth = words[3].toLongLong();
+        report.sample = QImage(int(samplePoints.size()), 1, QImage::Format_ARGB32);
+        for (int i = 0; i < samplePoints.size(); ++i)
+            report.sample.setPixel(i, 0, QRgb(words[4 + i].toUInt()));
+    }
+    return report;
+}
+
+Report decodeLimited(const QByteArray &bytes, qint64 headroom)
+{
+    return runLimited(headroom, [&] { return decodePicture(bytes); });
+}
+
+void patchBigEndian16(QByteArray &bytes, qsizetype at, quint16 value)
+{
+    qToBigEndian(value, bytes.data() + at);
+}
+
+void patchLittleEndian32(QByteArray &bytes, qsizetype at, quint32 value)
+{
+    qToLittleEndian(value, bytes.data() + at);
+}
+
+QByteArray jpegWithFrame(int width, int height)
+{
+    QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
+    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    patchBigEndian16(jpeg, sof + 5, quint16(height));
+    patchBigEndian16(jpeg, sof + 7, quint16(width));
+    return jpeg;
+}
+
+QByteArray progressiveWithScans(int scans)
+{
+    const QByteArray progressive = readFile(corpus(QStringLiteral("j-progressive.jpg")));
+    const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
+    const qsizetype eoi = progressive.lastIndexOf("\xFF\xD9");
+    QByteArray bomb = progressive.left(eoi);
+    const QByteArray scan = progressive.mid(lastScan, eoi - lastScan);
+    for (int i = int(progressive.count("\xFF\xDA")); i < scans; ++i)
+        bomb += scan;
+    return bomb + "\xFF\xD9";
+}
+
+// A minimal RLE8 BMP: a two-colour table, one run of `run` pixels, then the end of the
+// picture; everything else is left undefined.
+QByteArray rleBmp(int width, int height, int run)
+{
+    QByteArray bmp(14 + 40 + 8, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    patchLittleEndian32(bmp, 10, 14 + 40 + 8);
+    patchLittleEndian32(bmp, 14, 40);
+    patchLittleEndian32(bmp, 18, quint32(width));
+    patchLittleEndian32(bmp, 22, quint32(height));
+    bmp[26] = 1;                     // planes
+    bmp[28] = 8;                     // bits per pixel
+    patchLittleEndian32(bmp, 30, 1); // RLE8
+    patchLittleEndian32(bmp, 46, 2); // colours
+    patchLittleEndian32(bmp, 58, 0x00FF0000u);
+    bmp += char(run);
+    bmp += char(1);
+    bmp += QByteArray("\x00\x01", 2);
+    return bmp;
+}
+
+QByteArray gifWithScreen(int width, int height)
+{
+    QByteArray gif = readFile(corpus(QStringLiteral("g-basic.gif")));
+    qToLittleEndian(quint16(width), gif.data() + 6);
+    qToLittleEndian(quint16(height), gif.data() + 8);
+    return gif;
+}
+
+QByteArray bmpWithSize(int width, int height)
+{
+    QByteArray bmp = readFile(corpus(QStringLiteral("b-24bit.bmp")));
+    patchLittleEndian32(bmp, 18, quint32(width));
+    patchLittleEndian32(bmp, 22, quint32(height));
+    return bmp;
+}
+
+// Writes a w x h gradient as PPM into cjpeg and returns the JPEG: red across, green down.
+QByteArray encodeGradient(int width, int height)
+{
+    QProcess cjpeg;
+    cjpeg.start(QStringLiteral("cjpeg"), {QStringLiteral("-quality"), QStringLiteral("90")});
+    if (!cjpeg.waitForStarted())
+        return {};
+    cjpeg.write(QByteArray("P6\n") + QByteArray::number(width) + ' ' + QByteArray::number(height) +
+                "\n255\n");
+    QByteArray row(3 * qsizetype(width), '\0');
+    QByteArray jpeg;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = char(x * 255 / (width - 1));
+            row[3 * x + 1] = char(y * 255 / (height - 1));
+            row[3 * x + 2] = char(128);
+        }
+        cjpeg.write(row);
+        while (cjpeg.bytesToWrite() > (qint64(8) << 20))
+            cjpeg.waitForBytesWritten(-1);
+        jpeg += cjpeg.readAllStandardOutput();
+    }
+    cjpeg.closeWriteChannel();
+    cjpeg.waitForFinished(-1);
+    return jpeg + cjpeg.readAllStandardOutput();
+}
+
+QRgb gradientAt(QPoint p, QSize size)
+{
+    return qRgb(p.x() * 255 / (size.width() - 1), p.y() * 255 / (size.height() - 1), 128);
+}
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+} // namespace
+
+class TestPictureLimits final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void bombs_data();
+    void bombs();
+    void smallFilesDeclaringBigPictures_data();
+    void smallFilesDeclaringBigPictures();
+    void bigPictures_data();
+    void bigPictures();
+};
+
+void TestPictureLimits::initTestCase()
+{
+#ifdef LUMORA_ASAN
+    QSKIP("the address sanitizer reserves address space beyond any limit set here");
+#endif
+}
+
+void TestPictureLimits::bombs_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("JPEG of 65000 x 65000") << jpegWithFrame(65000, 65000);
+    QTest::newRow("JPEG of 16000 x 16000 in 5 KB (under the pixel limit)")
+        << jpegWithFrame(16000, 16000);
+    const QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
+    QTest::newRow("JPEG header alone") << jpeg.left(jpeg.indexOf("\xFF\xDA"));
+    QTest::newRow("JPEG header and the first scan's header")
+        << jpeg.left(jpeg.indexOf("\xFF\xDA") + 14);
+    QTest::newRow("progressive JPEG of 5000 scans") << progressiveWithScans(5000);
+    QTest::newRow("GIF screen of 65535 x 65535") << gifWithScreen(65535, 65535);
+    QTest::newRow("GIF screen of 20000 x 20000") << gifWithScreen(20000, 20000);
+    QTest::newRow("BMP of 100000 x 100000") << bmpWithSize(100000, 100000);
+    QTest::newRow("BMP of 2^31 - 1 square") << bmpWithSize(0x7FFFFFFF, 0x7FFFFFFF);
+    QTest::newRow("RLE BMP of 30000 x 30000") << rleBmp(30000, 30000, 10);
+    QTest::newRow("bmpsuite reallybig.bmp")
+        << readFile(QStringLiteral(LUMORA_SOURCE_DIR "/tests/data/bmpsuite/b/reallybig.bmp"));
+}
+
+// Refused as invalid, with no more than 50 MB to spare: nothing of the declared size was
+// allocated first.
+void TestPictureLimits::bombs()
+{
+    QFETCH(QByteArray, bytes);
+    const Report report = decodeLimited(bytes, 50 * kMiB);
+    QCOMPARE(report.outcome, QStringLiteral("refused"));
+    QCOMPARE(report.error, errors::InvalidPicture);
+}
+
+void TestPictureLimits::smallFilesDeclaringBigPictures_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("35-byte GIF, 1 x 1 frame on a 5000 x 5000 screen")
+        << readFile(corpus(QStringLiteral("big/g-screen-5000.gif"))) << QSize(5000, 5000);
+    QTest::newRow("66-byte RLE BMP of 5700 x 5700") << rleBmp(5700, 5700, 200) << QSize(5700, 5700);
+}
+
+// Such files cost at most one bitmap of the declared size in address space, and the pages
+// they never write are not even touched.
+void TestPictureLimits::smallFilesDeclaringBigPictures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QVERIFY(bytes.size() < 100);
+    const qint64 bitmap = 4 * qint64(size.width()) * size.height();
+    const Report report = decodeLimited(bytes, bitmap + 50 * kMiB);
+    QCOMPARE(report.outcome, QStringLiteral("decoded"));
+    QCOMPARE(report.size, size);
+    QVERIFY2(report.residentGrowth < 16 * kMiB,
+             qPrintable(QStringLiteral("%1 MiB resident").arg(report.residentGrowth / kMiB)));
+}
+
+void TestPictureLimits::bigPictures_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("24 megapixels, taken on its side") << QSize(6000, 4000) << 6;
+    QTest::newRow("100 megapixels") << QSize(10000, 10000) << 1;
+}
+
+// Big photos open, upright, within their decoded size and the file plus a little working
+// space: no second bitmap, no copy to turn them.
+void TestPictureLimits::bigPictures()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, orientation);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("big.jpg"));
+    const QByteArray jpeg = encodeGradient(size.width(), size.height());
+    QVERIFY2(!jpeg.isEmpty(), "cjpeg did not run");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(jpeg);
+    }
+    if (orientation != 1) {
+        QCOMPARE(QProcess::execute(QStringLiteral("exiftool"),
+                                   {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                                    QStringLiteral("-Orientation#=%1").arg(orientation), path}),
+                 0);
+    }
+    const QSize shown = orientation == 6 ? size.transposed() : size;
+    // Source corners and the centre, and where orientation 6 puts them.
+    const QList<QPoint> source = {{0, 0},
+                                  {size.width() - 1, 0},
+                                  {0, size.height() - 1},
+                                  {size.width() / 2, size.height() / 2}};
+    QList<QPoint> where;
+    for (const QPoint &p : source)
+        where << (orientation == 6 ? QPoint(size.height() - 1 - p.y(), p.x()) : p);
+    const qint64 bitmap = 4 * qint64(size.width()) * size.height();
+    const Report report = runLimited(
+        bitmap + jpeg.size() + 64 * kMiB, [&] { return LoadPicture(path); }, where);
+    QCOMPARE(report.outcome, QStringLiteral("decoded"));
+    QCOMPARE(report.size, shown);
+    for (int i = 0; i < source.size(); ++i) {
+        QVERIFY2(near(report.sample.pixel(i, 0), gradientAt(source[i], size), 6),
+                 qPrintable(QStringLiteral("pixel %1").arg(i)));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPictureLimits)
+#include "tst_picturelimits.moc"
