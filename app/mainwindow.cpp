@@ -23,7 +23,7 @@ namespace lumora::app {
 
 namespace {
 
-using Handler = void (MainWindow::*)();
+using Handler = MainWindow::Handler;
 
 const std::map<QString, Handler> &menuHandlers()
 {
@@ -236,14 +236,25 @@ void MainWindow::buildStatusBar()
     m_panels->setPicture(3, QPixmap(QStringLiteral(":/assets/panel.png")));
 }
 
-void MainWindow::Toolbar1_ButtonClick(const QString &key)
+MainWindow::Handler MainWindow::menuHandler(const QString &itemName)
+{
+    const auto it = menuHandlers().find(itemName);
+    return it == menuHandlers().end() ? nullptr : it->second;
+}
+
+MainWindow::Handler MainWindow::toolbarHandler(const QString &key)
 {
     for (const auto &[candidate, handler] : toolbarDispatch()) {
-        if (candidate == key) {
-            (this->*handler)();
-            return;
-        }
+        if (candidate == key)
+            return handler;
     }
+    return nullptr;
+}
+
+void MainWindow::Toolbar1_ButtonClick(const QString &key)
+{
+    if (const Handler handler = toolbarHandler(key))
+        (this->*handler)();
 }
 
 void MainWindow::mnufileopen_Click() { image::mnufileopen_Click(*this); }

@@ -19,6 +19,8 @@ namespace lumora::app {
 class MainWindow final : public QMainWindow, public platform::MainHost {
     Q_OBJECT
 public:
+    using Handler = void (MainWindow::*)();
+
     explicit MainWindow(platform::Dialogs &dialogs, QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -62,11 +64,14 @@ public:
     void Toolbar1_ButtonClick(const QString &key);
     void MDIForm_Unload();
 
+    // The handler a menu item runs, and the one a toolbar key runs (nullptr for none).
+    static Handler menuHandler(const QString &itemName);
+    static Handler toolbarHandler(const QString &key);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    using Handler = void (MainWindow::*)();
     void buildMenus();
     void buildToolbar();
     void buildStatusBar();

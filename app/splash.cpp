@@ -44,7 +44,7 @@ void Splash::centreOnScreen()
     if (!screen)
         return;
     const QRect area = screen->geometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
 }
 
 void Splash::Timer1_Timer()

@@ -17,6 +17,17 @@ done
 export DISPLAY=":$display"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
+# A window manager, as on a desktop, when the test asks for one (LUMORA_XVFB_WM=1): it is what
+# maximizes windows and draws their frames.
+if [[ "${LUMORA_XVFB_WM:-0}" == 1 ]]; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    trap 'kill "$wm_pid" 2>/dev/null || true; cleanup' EXIT
+    for _ in $(seq 1 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
+        sleep 0.05
+    done
+fi
 exec_status=0
 dbus-run-session -- "$@" || exec_status=$?
 exit $exec_status

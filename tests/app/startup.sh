@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The real program as a user starts it, on the X server that with-xvfb.sh provides: the splash
+# comes up centred and borderless, the main window follows about a second later and the splash
+# is gone, Alt+F opens the File menu, and Exit ends the process with status 0.
+# Usage: startup.sh <path to lumora> <folder for screenshots>
+set -euo pipefail
+program="$1"
+shots="$2"
+mkdir -p "$shots"
+cd "$(mktemp -d)" # the program must not depend on the current folder
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Average colour of a screen rectangle, as "r g b" in 0..255.
+mean_rgb() {
+    import -window root -crop "$1" +repage -resize 1x1\! -depth 8 txt:- |
+        sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+
+"$program" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+# The splash: a splash-type window, which desktops keep out of the task bar.
+splash=""
+for _ in $(seq 1 100); do
+    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_SPLASH && splash=$w
+    done
+    [[ -n "$splash" ]] && break
+    sleep 0.02
+done
+[[ -n "$splash" ]] || fail "no splash window"
+eval "$(xdotool getwindowgeometry --shell "$splash")"
+echo "splash at ${X},${Y} size ${WIDTH}x${HEIGHT}"
+[[ "$WIDTH" == 305 && "$HEIGHT" == 206 ]] || fail "splash client is ${WIDTH}x${HEIGHT}, not 305x206"
+(( X >= 487 && X <= 488 && Y >= 409 && Y <= 409 )) || fail "splash not centred: ${X},${Y}"
+# No frame and no caption bar: the window asks the window manager to leave it undecorated.
+xprop -id "$splash" _NET_WM_WINDOW_TYPE | grep -q _KDE_NET_WM_WINDOW_TYPE_OVERRIDE || fail "the splash asks for a frame"
+import -window root "$shots/splash.png"
+read -r r g b <<<"$(mean_rgb "300x200+$((X + 2))+$((Y + 2))")"
+(( r + g + b > 60 )) || fail "the splash picture is not on the screen (mean $r $g $b)"
+
+# The main window, about a second later.
+main=$(xdotool search --sync --onlyvisible --name '^Lumora$' | head -n1)
+[[ -n "$main" ]] || fail "no main window"
+sleep 0.3
+xdotool search --onlyvisible --pid "$pid" | grep -qx "$splash" && fail "the splash is still shown"
+xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED || fail "main window not maximized"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+echo "main window ${WIDTH}x${HEIGHT} at ${X},${Y}"
+(( WIDTH >= 1270 && HEIGHT >= 950 )) || fail "main window does not fill the screen: ${WIDTH}x${HEIGHT}"
+import -window root "$shots/main.png"
+
+# Alt+F opens the File menu: a new window appears under the menu bar.
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+before=$(mean_rgb "200x150+5+30")
+xdotool key --window "$main" alt+f
+sleep 0.5
+import -window root "$shots/filemenu.png"
+after=$(mean_rgb "200x150+5+30")
+[[ "$before" != "$after" ]] || fail "Alt+F showed no menu"
+
+# Exit ends the program with status 0. Its access key E is shared with Screen Show, so the
+# first E moves to Screen Show, the second to Exit, and Return chooses it.
+xdotool key e e Return
+for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
+trap - EXIT
+wait "$pid" && status=0 || status=$?
+[[ "$status" == 0 ]] || fail "exit status $status"
+echo "PASS"
