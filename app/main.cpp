@@ -10,7 +10,6 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lumora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lumora"));
     QApplication::setApplicationVersion(QStringLiteral("1.5.6"));
     QApplication::setDesktopFileName(QStringLiteral("lumora"));
 

@@ -11,6 +11,18 @@ cd "$(mktemp -d)" # the program must not depend on the current folder
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# The first visible window whose title matches, waiting up to 15 s; xdotool's own --sync
+# gives up when a window vanishes while it looks.
+wait_for_window() {
+    local deadline=$((SECONDS + 15)) w
+    while ((SECONDS < deadline)); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        [[ -n "$w" ]] && { echo "$w"; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+
 # Average colour of a screen rectangle, as "r g b" in 0..255.
 mean_rgb() {
     import -window root -crop "$1" +repage -resize 1x1\! -depth 8 txt:- |
@@ -23,9 +35,10 @@ trap 'kill $pid 2>/dev/null || true' EXIT
 
 # The splash: a splash-type window, which desktops keep out of the task bar.
 splash=""
-for _ in $(seq 1 100); do
+deadline=$((SECONDS + 15))
+while ((SECONDS < deadline)); do
     for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_SPLASH && splash=$w
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_SPLASH && splash=$w
     done
     [[ -n "$splash" ]] && break
     sleep 0.02
@@ -42,8 +55,7 @@ read -r r g b <<<"$(mean_rgb "300x200+$((X + 2))+$((Y + 2))")"
 (( r + g + b > 60 )) || fail "the splash picture is not on the screen (mean $r $g $b)"
 
 # The main window, about a second later.
-main=$(xdotool search --sync --onlyvisible --name '^Lumora$' | head -n1)
-[[ -n "$main" ]] || fail "no main window"
+main=$(wait_for_window '^Lumora$') || fail "no main window"
 sleep 0.3
 xdotool search --onlyvisible --pid "$pid" | grep -qx "$splash" && fail "the splash is still shown"
 xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED || fail "main window not maximized"
@@ -51,6 +63,20 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 echo "main window ${WIDTH}x${HEIGHT} at ${X},${Y}"
 (( WIDTH >= 1270 && HEIGHT >= 950 )) || fail "main window does not fill the screen: ${WIDTH}x${HEIGHT}"
 import -window root "$shots/main.png"
+
+# Help > Contents opens the help window on the program's own help file, whatever the
+# current folder; it shows the first topic.
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" alt+h
+sleep 0.3
+xdotool key Return
+help=$(wait_for_window '^Lumora Help$') || fail "no help window"
+sleep 1
+import -window root "$shots/help.png"
+eval "$(xdotool getwindowgeometry --shell "$help")"
+read -r r g b <<<"$(mean_rgb "${WIDTH}x${HEIGHT}+${X}+${Y}")"
+(( r + g + b > 300 )) || fail "the help window looks empty"
+xdotool windowclose "$help" 2>/dev/null || xdotool windowunmap "$help"
 
 # Alt+F opens the File menu: a new window appears under the menu bar.
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
