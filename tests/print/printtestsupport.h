@@ -1,0 +1,39 @@
+#pragma once
+
+#include "tests/image/imagetestsupport.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+
+namespace lumora::testing {
+
+// A plain picture file of one colour, made by ImageMagick.
+inline bool makePlainPicture(const QString &path, int width, int height, const QString &colour)
+{
+    return !runConvert({QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height),
+                        QStringLiteral("xc:") + colour, QStringLiteral("-type"),
+                        QStringLiteral("TrueColor"), QStringLiteral("BMP3:") + path})
+                .isNull();
+}
+
+// The smallest rectangle holding every pixel of `image` that differs from `background` by more
+// than `tolerance` in some channel; null when there is none.
+inline QRect boxOfPixelsOtherThan(const QImage &image, QColor background, int tolerance = 24)
+{
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    QRect box;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = line[x];
+            if (std::abs(qRed(p) - background.red()) > tolerance ||
+                std::abs(qGreen(p) - background.green()) > tolerance ||
+                std::abs(qBlue(p) - background.blue()) > tolerance)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+} // namespace lumora::testing
