@@ -26,17 +26,16 @@ inline bool makeNoisePicture(const QString &path, int width, int height)
 {
     return !runConvert({QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height),
                         QStringLiteral("xc:gray"), QStringLiteral("-seed"), QStringLiteral("7"),
-                        QStringLiteral("+noise"), QStringLiteral("Random"),
-                        QStringLiteral("-type"), QStringLiteral("TrueColor"),
-                        QStringLiteral("BMP3:") + path})
+                        QStringLiteral("+noise"), QStringLiteral("Random"), QStringLiteral("-type"),
+                        QStringLiteral("TrueColor"), QStringLiteral("BMP3:") + path})
                 .isNull();
 }
 
 // Decodes any picture file with ImageMagick (never with Qt), as RGB32.
 inline QImage decodeWithImageMagick(const QString &path)
 {
-    const QByteArray ppm = runConvert({path, QStringLiteral("-depth"), QStringLiteral("8"),
-                                       QStringLiteral("ppm:-")});
+    const QByteArray ppm =
+        runConvert({path, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("ppm:-")});
     QImage image;
     if (ppm.isNull() || !image.loadFromData(ppm, "PPM"))
         return QImage();

@@ -80,11 +80,11 @@ void TestPictureScale::enlargingReplicatesPixels()
     QFETCH(QSize, target);
     QFETCH(bool, transformed);
     const QImage src = noise(source.width(), source.height());
-    const QImage out = transformed
-                           ? drawInto(Picture(src), target, QRectF(QPointF(0, 0), source),
-                                      QTransform::fromScale(double(target.width()) / source.width(),
-                                                            double(target.height()) / source.height()))
-                           : drawInto(Picture(src), target, QRectF(QPointF(0, 0), target));
+    const QImage out =
+        transformed ? drawInto(Picture(src), target, QRectF(QPointF(0, 0), source),
+                               QTransform::fromScale(double(target.width()) / source.width(),
+                                                     double(target.height()) / source.height()))
+                    : drawInto(Picture(src), target, QRectF(QPointF(0, 0), target));
     for (int y = 0; y < target.height(); ++y)
         for (int x = 0; x < target.width(); ++x) {
             const double sx = (x + 0.5) * source.width() / target.width();
@@ -99,7 +99,8 @@ void TestPictureScale::enlargingReplicatesPixels()
                             std::abs(p.y() + 0.5 - sy) <= 0.5 + 1e-9;
                 }
             if (!found)
-                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is not a source pixel").arg(x).arg(y)));
+                QFAIL(
+                    qPrintable(QStringLiteral("pixel %1,%2 is not a source pixel").arg(x).arg(y)));
         }
 }
 
@@ -122,11 +123,11 @@ void TestPictureScale::reducingAveragesAway()
     QFETCH(QSize, target);
     QFETCH(bool, transformed);
     const QImage src = stripes(source.width(), source.height());
-    const QImage out = transformed
-                           ? drawInto(Picture(src), target, QRectF(QPointF(0, 0), source),
-                                      QTransform::fromScale(double(target.width()) / source.width(),
-                                                            double(target.height()) / source.height()))
-                           : drawInto(Picture(src), target, QRectF(QPointF(0, 0), target));
+    const QImage out =
+        transformed ? drawInto(Picture(src), target, QRectF(QPointF(0, 0), source),
+                               QTransform::fromScale(double(target.width()) / source.width(),
+                                                     double(target.height()) / source.height()))
+                    : drawInto(Picture(src), target, QRectF(QPointF(0, 0), target));
     for (int y = 0; y < target.height(); ++y)
         for (int x = 0; x < target.width(); ++x) {
             const QRgb p = out.pixel(x, y);

@@ -1,0 +1,179 @@
+#include "image/fileopen.h"
+#include "image/imagecommands.h"
+#include "image/imagewindow.h"
+#include "tests/image/imagetestsupport.h"
+#include "tests/support/harness.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lumora;
+using testing::MainWindowHarness;
+
+namespace {
+
+// A small tmpfs of our own, so a full or read-only disk is real and not a pretend one.
+class SmallDisk final {
+public:
+    explicit SmallDisk(const QString &where) : m_where(where)
+    {
+        m_mounted =
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=64k"), QStringLiteral("tmpfs"), where}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {m_where});
+    }
+    bool mounted() const { return m_mounted; }
+    bool makeReadOnly() const
+    {
+        return QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_where}) ==
+               0;
+    }
+
+private:
+    QString m_where;
+    bool m_mounted = false;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestSaveAs final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void askedWithItsOwnDialogAndCancelled();
+    void writesBmpUnderTheTypedName_data();
+    void writesBmpUnderTheTypedName();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
+    void noActiveWindowWritesNothing();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_picture;
+};
+
+void TestSaveAs::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_picture = m_dir.filePath(QStringLiteral("noise.bmp"));
+    QVERIFY(testing::makeNoisePicture(m_picture, 100, 80));
+}
+
+void TestSaveAs::askedWithItsOwnDialogAndCancelled()
+{
+    MainWindowHarness h;
+    image::openPictureWindow(*h.window, m_picture);
+    h.window->dlgcomondialog().FileName = QStringLiteral("left over from File Open");
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+    h.window->menuItem(QStringLiteral("mnufilesaveas"))->trigger();
+    QCOMPARE(h.dialogs.fileRequests.size(), 1);
+    const auto &asked = h.dialogs.fileRequests[0];
+    QVERIFY(asked.save);
+    QCOMPARE(asked.request.title, QStringLiteral("File Name"));
+    QCOMPARE(asked.request.filter, QStringLiteral("*.bmp|*.bmp"));
+    QCOMPARE(asked.request.flags, 6);
+    QCOMPARE(asked.request.fileName, QString());
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+}
+
+void TestSaveAs::writesBmpUnderTheTypedName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("zoomIn");
+    QTest::newRow("no extension") << "picture" << true;
+    QTest::newRow("a jpg name still gets BMP data") << "photo.jpg" << false;
+    QTest::newRow("spaces, quotes and accents") << "l'été 'x' \"y\".bmp" << true;
+}
+
+// What is saved is the drawn view at its zoom, byte for byte readable by another decoder.
+void TestSaveAs::writesBmpUnderTheTypedName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, zoomIn);
+    MainWindowHarness h;
+    image::ImageWindow *window = image::openPictureWindow(*h.window, m_picture);
+    zoomIn ? image::mnueditzoomin_Click(*h.window) : image::mnueditzoomout_Click(*h.window);
+    QTemporaryDir out;
+    const QString path = out.filePath(name);
+    h.dialogs.fileAnswers.enqueue(path);
+    h.window->Toolbar1_ButtonClick(QStringLiteral("save"));
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{name});
+    QVERIFY(readAll(path).startsWith("BM"));
+    const QImage written = testing::decodeWithImageMagick(path);
+    QCOMPARE(written.size(), window->picdibujo().innerPixels());
+    QCOMPARE(testing::maxChannelDifference(written, window->picdibujo().Image()), 0);
+}
+
+void TestSaveAs::failedWriteKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("full disk") << "full";
+    QTest::newRow("read-only disk") << "readonly";
+    QTest::newRow("missing folder") << "missing";
+}
+
+void TestSaveAs::failedWriteKeepsTheOldFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir where;
+    std::unique_ptr<SmallDisk> disk;
+    QString path = where.filePath(QStringLiteral("old.bmp"));
+    const QByteArray old("the old file, which must survive");
+    if (kind == QLatin1String("missing")) {
+        path = where.filePath(QStringLiteral("no such folder/x.bmp"));
+    } else {
+        disk = std::make_unique<SmallDisk>(where.path());
+        if (!disk->mounted())
+            QSKIP("mounting a small tmpfs is not permitted here");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+        if (kind == QLatin1String("readonly"))
+            QVERIFY(disk->makeReadOnly());
+    }
+    MainWindowHarness h;
+    image::openPictureWindow(*h.window, m_picture);
+    image::mnueditzoomin_Click(*h.window); // 204 x 164 x 3 bytes: more than the 64 KiB disk
+    h.dialogs.fileAnswers.enqueue(path);
+    image::mnufilesaveas_Click(*h.window);
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].style, 16);
+    QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
+    QVERIFY2(h.dialogs.messages[0].text.contains(path), qPrintable(h.dialogs.messages[0].text));
+    if (kind == QLatin1String("missing")) {
+        QVERIFY(!QFileInfo::exists(path));
+    } else {
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(where.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("old.bmp")});
+    }
+}
+
+void TestSaveAs::noActiveWindowWritesNothing()
+{
+    MainWindowHarness h;
+    image::mnufilesaveas_Click(*h.window);
+    QVERIFY(h.dialogs.fileRequests.isEmpty());
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No active Windows"));
+    QCOMPARE(h.dialogs.messages[0].style, 64);
+}
+
+QTEST_MAIN(TestSaveAs)
+#include "tst_saveas.moc"

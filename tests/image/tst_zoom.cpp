@@ -1,0 +1,193 @@
+#include "image/fileopen.h"
+#include "image/imagecommands.h"
+#include "image/imagewindow.h"
+#include "tests/image/imagetestsupport.h"
+#include "tests/support/harness.h"
+
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+using namespace lumora;
+using image::ImageWindow;
+using testing::MainWindowHarness;
+
+class TestZoom final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void zoomInDoublesAndFits_data();
+    void zoomInDoublesAndFits();
+    void zoomOutAveragesLikeImageMagick();
+    void zoomOutThenInComesBack();
+    void maximizedWindowOnlyResizesTheBox();
+    void noActiveWindowChangesNothing_data();
+    void noActiveWindowChangesNothing();
+    void zoomingOnAndOnStaysBounded();
+
+private:
+    ImageWindow *open(MainWindowHarness &h) const
+    {
+        return image::openPictureWindow(*h.window, m_picture);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_picture;
+};
+
+void TestZoom::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_picture = m_dir.filePath(QStringLiteral("noise.bmp"));
+    QVERIFY(testing::makeNoisePicture(m_picture, 100, 80));
+}
+
+void TestZoom::zoomInDoublesAndFits_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("Edit menu") << "menu";
+    QTest::newRow("toolbar") << "toolbar";
+    QTest::newRow("right-click menu") << "context";
+}
+
+// A 100 x 80 picture opens in a 102 x 82 box; Zoom In makes it 204 x 164, the picture stretched
+// crisply over all of it, and the window fits it at the top left corner, wherever it was.
+void TestZoom::zoomInDoublesAndFits()
+{
+    QFETCH(QString, entry);
+    MainWindowHarness h;
+    ImageWindow *window = open(h);
+    window->frame().move(150, 90);
+    if (entry == QLatin1String("menu")) {
+        h.window->menuItem(QStringLiteral("mnueditzoomin"))->trigger();
+    } else if (entry == QLatin1String("toolbar")) {
+        h.window->Toolbar1_ButtonClick(QStringLiteral("zoomin"));
+    } else {
+        QAction *item = nullptr;
+        for (QAction *action : h.window->mnuedit().actions())
+            if (action->text() == QLatin1String("Zoom In"))
+                item = action;
+        QVERIFY(item);
+        item->trigger();
+    }
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(window->picdibujo().innerPixels(), QSize(204, 164));
+    QCOMPARE(window->size(), QSize(204, 164));
+    QCOMPARE(window->frame().pos(), QPoint(0, 0));
+    const QImage drawn = window->picdibujo().Image();
+    QCOMPARE(drawn.size(), QSize(204, 164));
+    QVERIFY(testing::isCrispEnlargement(testing::decodeWithImageMagick(m_picture), drawn));
+    QCOMPARE(h.window->BorderWidth(), int(15 * (window->frame().width() - window->width())));
+}
+
+// The reduced picture is box-averaged: it matches ImageMagick's pixel-averaging -scale.
+void TestZoom::zoomOutAveragesLikeImageMagick()
+{
+    MainWindowHarness h;
+    ImageWindow *window = open(h);
+    image::mnueditzoomout_Click(*h.window);
+    QCOMPARE(window->picdibujo().innerPixels(), QSize(51, 41));
+    const QString reference = m_dir.filePath(QStringLiteral("reference.bmp"));
+    QVERIFY(!testing::runConvert({m_picture, QStringLiteral("-scale"), QStringLiteral("51x41!"),
+                                  QStringLiteral("BMP3:") + reference})
+                 .isNull());
+    const int difference = testing::maxChannelDifference(window->picdibujo().Image(),
+                                                         testing::decodeWithImageMagick(reference));
+    QVERIFY2(difference >= 0 && difference <= 4, qPrintable(QString::number(difference)));
+}
+
+void TestZoom::zoomOutThenInComesBack()
+{
+    MainWindowHarness h;
+    ImageWindow *window = open(h);
+    image::mnueditzoomin_Click(*h.window);
+    image::mnueditzoomin_Click(*h.window);
+    const QSize before = window->picdibujo().innerPixels();
+    image::mnueditzoomout_Click(*h.window);
+    image::mnueditzoomin_Click(*h.window);
+    const QSize after = window->picdibujo().innerPixels();
+    QVERIFY(std::abs(after.width() - before.width()) <= 1);
+    QVERIFY(std::abs(after.height() - before.height()) <= 1);
+    // Painted afresh from the loaded picture, not from the reduced drawing.
+    QVERIFY(testing::isCrispEnlargement(testing::decodeWithImageMagick(m_picture),
+                                        window->picdibujo().Image()));
+    QCOMPARE(window->size(), after);
+}
+
+void TestZoom::maximizedWindowOnlyResizesTheBox()
+{
+    MainWindowHarness h;
+    ImageWindow *window = open(h);
+    window->frame().showMaximized();
+    const QRect frame = window->frame().geometry();
+    image::mnueditzoomin_Click(*h.window);
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QVERIFY(window->frame().isMaximized());
+    QCOMPARE(window->frame().geometry(), frame);
+    QCOMPARE(window->picdibujo().innerPixels(), QSize(204, 164));
+    QCOMPARE(window->picdibujo().Image().size(), QSize(204, 164));
+}
+
+void TestZoom::noActiveWindowChangesNothing_data()
+{
+    QTest::addColumn<bool>("zoomIn");
+    QTest::newRow("in") << true;
+    QTest::newRow("out") << false;
+}
+
+void TestZoom::noActiveWindowChangesNothing()
+{
+    QFETCH(bool, zoomIn);
+    MainWindowHarness h;
+    h.window->BorderWidth() = 1234;
+    zoomIn ? image::mnueditzoomin_Click(*h.window) : image::mnueditzoomout_Click(*h.window);
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No active Windows"));
+    QCOMPARE(h.dialogs.messages[0].style, 64);
+    QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
+    QCOMPARE(h.window->BorderWidth(), 1234);
+}
+
+// Zooming on and on in either direction ends in "No more zoom available", never in a crash or
+// in the machine's memory: no drawing past the limit is ever made, and the window stays put.
+void TestZoom::zoomingOnAndOnStaysBounded()
+{
+    MainWindowHarness h;
+    ImageWindow *window = open(h);
+    const qint64 peakBefore = testing::peakResidentBytes();
+    int refused = 0;
+    for (int i = 0; i < 40; ++i) {
+        const QRect frame = window->frame().geometry();
+        h.dialogs.messages.clear();
+        image::mnueditzoomin_Click(*h.window);
+        QCoreApplication::processEvents();
+        if (!h.dialogs.messages.isEmpty()) {
+            ++refused;
+            QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No more zoom available"));
+            QCOMPARE(h.dialogs.messages[0].style, 48);
+            QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
+            QCOMPARE(window->frame().geometry(), frame);
+        }
+    }
+    QVERIFY(refused > 30);
+    QVERIFY(testing::peakResidentBytes() - peakBefore < 2 * platform::PictureBox::kMaxDrawingBytes);
+
+    // Back down: the box shrinks below the limit and paints again.
+    bool paintedAgain = false;
+    for (int i = 0; i < 80; ++i) {
+        h.dialogs.messages.clear();
+        image::mnueditzoomout_Click(*h.window);
+        QCoreApplication::processEvents();
+        paintedAgain |= h.dialogs.messages.isEmpty();
+    }
+    QVERIFY(paintedAgain);
+    // Half a pixel rounds up to one, so the box ends as a single pixel holding the average.
+    QCOMPARE(window->picdibujo().innerPixels(), QSize(1, 1));
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(window->picdibujo().Image().size(), QSize(1, 1));
+}
+
+QTEST_MAIN(TestZoom)
+#include "tst_zoom.moc"
