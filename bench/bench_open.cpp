@@ -1,0 +1,200 @@
+// File Open without the dialog, timed against the reference decoders in the same run:
+// LoadPicture of a 24-megapixel JPEG, a 6000 x 4000 24-bit BMP and a 2000 x 1500 GIF, painted
+// at (0, 0) into a light grey (w + 2) x (h + 2) drawing as the image window does; `djpeg` to
+// PPM on /dev/null for the JPEG, ImageMagick for the GIF and the BMP. The pictures are made
+// with ImageMagick in a temporary folder first. Prints a table of median times, ratios and the
+// peak resident memory each open added, against the picture's decoded size.
+//
+// Usage: bench_open [runs]   (default 7 runs of each; needs convert, djpeg)
+#include "platform/loadpicture.h"
+#include "platform/rasterdecoder.h"
+#include "platform/runtimeerror.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace lumora::platform;
+
+namespace {
+
+QString imageMagick()
+{
+    const QString real = QStandardPaths::findExecutable(QStringLiteral("convert-im6.q16"));
+    return real.isEmpty() ? QStringLiteral("convert") : real;
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        std::fprintf(stderr, "failed: %s %s\n", qPrintable(program),
+                     qPrintable(arguments.join(QLatin1Char(' '))));
+        return false;
+    }
+    return true;
+}
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+qint64 statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Starts a new peak: the kernel's high-water mark of resident memory goes back to now.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// What File Open does once the path is chosen: load, make the drawing, paint at (0, 0).
+struct Opened {
+    Picture picture;
+    QImage drawing;
+};
+
+Opened fileOpen(const QString &path)
+{
+    Opened opened;
+    opened.picture = LoadPicture(path);
+    const QImage &raster = opened.picture.raster();
+    opened.drawing = QImage(raster.width() + 2, raster.height() + 2, QImage::Format_RGB32);
+    opened.drawing.fill(QColor(0xE0, 0xE0, 0xE0));
+    QPainter painter(&opened.drawing);
+    opened.picture.draw(painter, QRectF(0, 0, raster.width(), raster.height()));
+    return opened;
+}
+
+struct Row {
+    const char *name;
+    QString path;
+    QString reference; // what the reference is
+    QString program;
+    QStringList arguments;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+    QTemporaryDir dir;
+    const QString im = imageMagick();
+    const QString jpeg = dir.filePath(QStringLiteral("photo.jpg"));
+    const QString bmp = dir.filePath(QStringLiteral("photo.bmp"));
+    const QString gif = dir.filePath(QStringLiteral("photo.gif"));
+    std::printf("Making the pictures with %s...\n", qPrintable(im));
+    // A photo-like picture: smooth fractal shapes with film-grain noise, 4:2:0 at quality 90.
+    if (!run(im, {"-seed",
+                  "7",
+                  "-size",
+                  "1500x1000",
+                  "plasma:fractal",
+                  "-resize",
+                  "6000x4000!",
+                  "(",
+                  "-size",
+                  "6000x4000",
+                  "xc:gray50",
+                  "-seed",
+                  "3",
+                  "-attenuate",
+                  "0.5",
+                  "+noise",
+                  "Gaussian",
+                  ")",
+                  "-compose",
+                  "overlay",
+                  "-composite",
+                  "-sampling-factor",
+                  "2x2",
+                  "-quality",
+                  "90",
+                  jpeg}) ||
+        !run(im, {jpeg, "-type", "truecolor", "BMP3:" + bmp}) ||
+        !run(im, {jpeg, "-resize", "2000x1500!", "-colors", "256", gif}))
+        return 1;
+
+    const QString devNull = QStringLiteral("/dev/null");
+    const Row rows[] = {
+        {"JPEG 6000x4000", jpeg, "djpeg", "djpeg", {"-ppm", "-outfile", devNull, jpeg}},
+        {"BMP 6000x4000 24-bit", bmp, "ImageMagick", im, {bmp, "ppm:" + devNull}},
+        {"GIF 2000x1500", gif, "ImageMagick", im, {gif, "ppm:" + devNull}},
+    };
+    std::printf("\nmedian of %d runs                 File Open   decode only   reference"
+                "        ratio   peak added / decoded size\n",
+                runs);
+    for (const Row &row : rows) {
+        try {
+            fileOpen(row.path); // warms the page cache and the code
+            const double open = medianMs(runs, [&] { fileOpen(row.path); });
+            const double decode = medianMs(runs, [&] { LoadPicture(row.path); });
+            const double reference = medianMs(runs, [&] { run(row.program, row.arguments); });
+            resetPeak();
+            const qint64 before = statusKiB("VmRSS:");
+            Opened opened = fileOpen(row.path);
+            const qint64 peak = (statusKiB("VmHWM:") - before) * 1024;
+            const QImage &raster = opened.picture.raster();
+            const double decoded = double(raster.sizeInBytes());
+            std::printf("%-24s %9.1f ms %10.1f ms %9.1f ms %-11s %5.2fx   %6.1f MB / %5.1f MB = "
+                        "%.2fx\n",
+                        row.name, open, decode, reference, qPrintable(row.reference),
+                        open / reference, double(peak) / 1e6, decoded / 1e6,
+                        double(peak) / decoded);
+        } catch (const RuntimeError &e) {
+            std::printf("%-24s failed: %s\n", row.name, qPrintable(e.text()));
+            return 1;
+        }
+    }
+
+    // Bombs: how long a refusal takes, before any pixel is allocated.
+    std::printf("\nrefusals (median of %d)\n", runs);
+    QFile file(jpeg);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    QByteArray bomb = file.readAll();
+    const qsizetype sof = bomb.indexOf("\xFF\xC0");
+    bomb[sof + 5] = char(0xFD); // height and width 0xFD.., about 65000 each
+    bomb[sof + 7] = char(0xFD);
+    const double refusal = medianMs(runs, [&] {
+        try {
+            decodePicture(bomb);
+        } catch (const RuntimeError &) {
+        }
+    });
+    std::printf("%-24s %9.3f ms\n", "JPEG of 64768 x 64768", refusal);
+    return 0;
+}
