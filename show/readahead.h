@@ -38,6 +38,8 @@ public:
     // Forgets what was read ahead.
     void clear();
     QString pendingPath() const { return m_path; }
+    // True when the picture read ahead is there to be taken without waiting.
+    bool isReady() const { return m_future.isValid() && m_future.isFinished(); }
 
     struct Result {
         FileStamp stamp;

@@ -1,0 +1,176 @@
+// The screen show, end to end in the real player under the offscreen platform:
+//  - a manual step on a show of 24-megapixel JPEGs, from the click to the picture drawn,
+//    while the next picture has been read ahead during the viewing of the current one,
+//    against decoding one such file in the same run (target: under 0.1 x);
+//  - memory over a long show: 10,000 timed steps at 1 ms over a looping list of a few
+//    pictures; the peak resident size at the end against the peak after the first 100 steps
+//    (target: within 10 %).
+#include "app/mainwindow.h"
+#include "platform/dialogs.h"
+#include "platform/loadpicture.h"
+#include "show/showplayer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace lumora;
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(600000) && process.exitCode() == 0;
+}
+
+// A photo-like JPEG made by ImageMagick: a gradient with noise, so it decodes at a real speed.
+QString makePhoto(const QTemporaryDir &dir, const QString &name, int width, int height,
+                  const QString &colours)
+{
+    const QString path = dir.filePath(name);
+    const bool made =
+        run(QStringLiteral("convert"),
+            {QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height),
+             QStringLiteral("gradient:") + colours, QStringLiteral("-attenuate"),
+             QStringLiteral("0.4"), QStringLiteral("+noise"), QStringLiteral("Gaussian"),
+             QStringLiteral("-quality"), QStringLiteral("90"), path});
+    return made ? path : QString();
+}
+
+// The process's peak resident size in KiB.
+long peakRssKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+void click(QWidget &widget)
+{
+    const QPointF at(5, widget.height() - 5);
+    QMouseEvent press(QEvent::MouseButtonPress, at, widget.mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, widget.mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &press);
+    QApplication::sendEvent(&widget, &release);
+}
+
+int manualStepBench(app::MainWindow &window, const QTemporaryDir &dir)
+{
+    std::printf("making three 6000 x 4000 JPEGs with ImageMagick...\n");
+    std::fflush(stdout);
+    const QStringList photos = {
+        makePhoto(dir, QStringLiteral("a.jpg"), 6000, 4000, QStringLiteral("red-blue")),
+        makePhoto(dir, QStringLiteral("b.jpg"), 6000, 4000, QStringLiteral("green-yellow")),
+        makePhoto(dir, QStringLiteral("c.jpg"), 6000, 4000, QStringLiteral("white-black"))};
+    if (photos.contains(QString())) {
+        std::fprintf(stderr, "could not make the pictures\n");
+        return 1;
+    }
+    std::vector<double> decode;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const platform::Picture picture = platform::LoadPicture(photos[i % 3]);
+        decode.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+
+    show::ShowSettings settings;
+    for (int i = 0; i < 10; ++i)
+        settings.ShowFiles << photos[i % 3];
+    show::ShowPlayer *player = show::ShowPlayer::Start(window, settings);
+    player->repaint();
+    std::vector<double> steps;
+    for (int i = 1; i < settings.ShowFiles.size(); ++i) {
+        // The user looks at the picture; meanwhile the next one is read.
+        while (!player->readAhead().isReady())
+            QThread::msleep(2);
+        QApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        click(*player);
+        player->repaint();
+        steps.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (player->ShowIndex() != i || !player->picshow().isVisible()) {
+            std::fprintf(stderr, "the show did not step to %d\n", i);
+            return 1;
+        }
+    }
+    player->Unload();
+    QApplication::processEvents();
+    const double ratio = median(steps) / median(decode);
+    std::printf("decode one 24 MP JPEG:        %8.2f ms (median of %zu)\n", median(decode),
+                decode.size());
+    std::printf("manual step, click to drawn:  %8.2f ms (median of %zu, worst %.2f)\n",
+                median(steps), steps.size(), *std::max_element(steps.begin(), steps.end()));
+    std::printf("ratio: %.3f (target under 0.1) %s\n", ratio, ratio < 0.1 ? "OK" : "MISSED");
+    return ratio < 0.1 ? 0 : 2;
+}
+
+int memoryBench(app::MainWindow &window, const QTemporaryDir &dir)
+{
+    show::ShowSettings settings;
+    settings.ShowFiles = {
+        makePhoto(dir, QStringLiteral("m1.jpg"), 640, 480, QStringLiteral("red-blue")),
+        makePhoto(dir, QStringLiteral("m2.jpg"), 800, 600, QStringLiteral("green-black")),
+        makePhoto(dir, QStringLiteral("m3.jpg"), 1024, 768, QStringLiteral("white-red"))};
+    settings.ShowAuto = 1;
+    settings.ShowInterval = 1;
+    settings.ShowLoop = 1;
+    show::ShowPlayer *player = show::ShowPlayer::Start(window, settings);
+    int fired = 0;
+    long after100 = 0;
+    QObject::connect(&player->tmrtiepo(), &platform::Timer::fired, [&] {
+        if (++fired == 100)
+            after100 = peakRssKiB();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (fired < 10000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double seconds = double(timer.elapsed()) / 1000.0;
+    const long atEnd = peakRssKiB();
+    player->Unload();
+    QApplication::processEvents();
+    const double growth = double(atEnd - after100) / double(after100);
+    std::printf("long show: 10000 timed steps in %.1f s; peak RSS after 100 steps %ld KiB, "
+                "at the end %ld KiB: %+.1f %% (target within 10 %%) %s\n",
+                seconds, after100, atEnd, growth * 100.0, growth <= 0.10 ? "OK" : "MISSED");
+    return growth <= 0.10 ? 0 : 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    platform::QtDialogs dialogs;
+    app::MainWindow window(dialogs);
+    window.resize(1000, 750);
+    window.show();
+    const int memory = memoryBench(window, dir);
+    const int step = manualStepBench(window, dir);
+    return std::max(memory, step);
+}

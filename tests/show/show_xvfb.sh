@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# A three-picture screen show in the real program, on the X server that with-xvfb.sh provides:
+# File > Screen Show opens "File Selection" in the current folder, "All >>" and "BEGIN" start
+# a manual show, the first picture appears centred on black with its path in green, clicks
+# step through the pictures, and Esc lands in an image window holding the last one.
+# Usage: show_xvfb.sh <path to lumora> <folder for screenshots>
+set -euo pipefail
+program="$1"
+shots="$2"
+mkdir -p "$shots"
+work=$(mktemp -d)
+cd "$work" # the dialog opens in the process's folder
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+wait_for_window() {
+    local deadline=$((SECONDS + 15)) w
+    while ((SECONDS < deadline)); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        [[ -n "$w" ]] && { echo "$w"; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+
+# The colour of one screen pixel in a screenshot, as "r,g,b".
+pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
+
+# Waits until pixel ($2, $3) of the screen has colour $1, taking a screenshot into $4.
+wait_for_pixel() {
+    local deadline=$((SECONDS + 15))
+    while ((SECONDS < deadline)); do
+        import -window root "$4"
+        [[ "$(pixel "$4" "$2" "$3")" == "$1" ]] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Lossless pictures, so the screen must show them exactly.
+convert -size 200x100 xc:red a-first.bmp
+convert -size 90x60 xc:lime b-second.gif
+convert -size 120x80 xc:blue c-third.bmp
+
+"$program" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+main=$(wait_for_window '^Lumora$') || fail "no main window"
+sleep 0.5
+
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" alt+f
+sleep 0.5
+# "Scr&een Show" shares its access key with "&Exit": the first E only moves to it.
+xdotool key e Return
+dialog=$(wait_for_window '^File Selection$') || fail "File > Screen Show opened no dialog"
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+[[ "$WIDTH" == 509 && "$HEIGHT" == 364 ]] || fail "the dialog is ${WIDTH}x${HEIGHT}, not 509x364"
+import -window root "$shots/dialog.png"
+# "All >>" (2880, 3960, 855 x 375 twips), then "BEGIN" (240, 240 in the frame at 120, 4650).
+xdotool mousemove $((X + 221)) $((Y + 276)) click 1
+sleep 0.3
+xdotool mousemove $((X + 100)) $((Y + 340)) click 1
+
+# The first picture: 200 x 100 in a box of 202 x 102 whose left edge is at (1280 - 200) / 2.
+wait_for_pixel "255,0,0" 640 512 "$shots/first.png" || fail "the first picture is not in the middle"
+convert "$shots/first.png" -crop 200x100+541+463 +repage first-crop.png
+[[ "$(compare -metric AE first-crop.png a-first.bmp null: 2>&1)" == 0 ]] ||
+    fail "the first picture is not drawn exactly at 541,463"
+for xy in "539 512" "742 512" "640 460" "640 565" "0 1023" "1279 1023" "1279 0"; do
+    [[ "$(pixel "$shots/first.png" $xy)" == "0,0,0" ]] || fail "not black at $xy"
+done
+green=$(convert "$shots/first.png" -crop 700x30+0+0 +repage txt:- | grep -c '#00C000' || true)
+((green > 20)) || fail "no green path at the top left ($green pixels)"
+green_far=$(convert "$shots/first.png" -crop 5x5+0+0 +repage txt:- | grep -c '#00C000' || true)
+((green_far == 0)) || fail "the path starts before 7,7"
+
+# Clicks step; the second picture is centred in its turn.
+xdotool mousemove 20 900 click 1
+wait_for_pixel "0,255,0" 640 512 "$shots/second.png" || fail "a click did not show the second picture"
+xdotool click 1
+wait_for_pixel "0,0,255" 640 512 "$shots/third.png" || fail "a click did not show the third picture"
+
+# Esc: the player goes and the third picture opens in an image window of the main window.
+xdotool key Escape
+deadline=$((SECONDS + 15))
+while ((SECONDS < deadline)); do
+    import -window root "$shots/end.png"
+    [[ "$(pixel "$shots/end.png" 640 512)" != "0,0,255" ]] && break
+    sleep 0.1
+done
+[[ "$(pixel "$shots/end.png" 640 512)" != "0,0,255" ]] || fail "Esc did not end the show"
+blue=$(convert "$shots/end.png" -crop 640x400+0+0 +repage -fill white +opaque '#0000FF' \
+    -fill black -opaque '#0000FF' -negate -format '%[fx:int(mean*w*h+0.5)]' info:)
+echo "blue pixels in the image window: $blue"
+# The window is sized from the picture without room for its frame, so less than all of it shows.
+((blue > 2000 && blue < 120 * 80)) || fail "no image window with the third picture ($blue blue pixels)"
+kill -0 "$pid" || fail "the program ended"
+echo "screen show passed"
