@@ -114,25 +114,43 @@ void scaleRowsNearest(const ScaleJob &job, int rowFrom, int rowTo)
     }
 }
 
+// Eight 16-bit channels (two pixels) and eight bytes of source (two pixels), for the
+// compiler's vector instructions; both may alias the pixel memory they are laid over.
+using Channels16 = quint16 __attribute__((vector_size(16), may_alias));
+using Channels8 = quint8 __attribute__((vector_size(8), may_alias));
+
+// Adds `w` times a source row to the column sums. On a little-endian machine a pixel's four
+// 16-bit sums are exactly one spread() lane word, so the horizontal pass reads them as such.
+void addRow(quint64 *column, const quint32 *in, int span, quint16 w)
+{
+    auto *sums = reinterpret_cast<Channels16 *>(column);
+    const auto *bytes = reinterpret_cast<const Channels8 *>(in);
+    const int pairs = span / 2;
+    for (int p = 0; p < pairs; ++p)
+        sums[p] += __builtin_convertvector(bytes[p], Channels16) * w;
+    if (span % 2)
+        column[span - 1] += spread(in[span - 1]) * w;
+}
+
 void scaleRowsAveraged(const ScaleJob &job, int rowFrom, int rowTo)
 {
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "column sums are read as spread() words");
     const AxisTaps &xs = *job.xs;
     const AxisTaps &ys = *job.ys;
     const int width = int(xs.first.size()) - 1;
     const int left = xs.minSource;
     const int span = xs.maxSource - left + 1;
-    std::vector<quint64> column(size_t(span), 0);
+    std::vector<quint64> column(size_t(span) + 1, 0); // +1: whole 16-byte pairs
     for (int y = rowFrom; y < rowTo; ++y) {
         std::fill(column.begin(), column.end(), 0);
         for (int t = ys.first[y]; t < ys.first[y + 1]; ++t) {
             const auto *in =
                 reinterpret_cast<const quint32 *>(job.src->constScanLine(ys.source[t])) + left;
-            const quint64 w = ys.weight[t];
-            for (int j = 0; j < span; ++j)
-                column[j] += spread(in[j]) * w;
+            addRow(column.data(), in, span, ys.weight[t]);
         }
-        for (quint64 &c : column)
-            c = ((c + kLaneHalf) >> 8) & kLaneMask;
+        auto *sums = reinterpret_cast<Channels16 *>(column.data());
+        for (int p = 0; p < (span + 1) / 2; ++p)
+            sums[p] = (sums[p] + 128) >> 8;
         auto *out =
             reinterpret_cast<quint32 *>(job.dst->scanLine(job.origin.y() + y)) + job.origin.x();
         for (int x = 0; x < width; ++x) {
