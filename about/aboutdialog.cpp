@@ -78,7 +78,7 @@ AboutDialog::AboutDialog(platform::Dialogs &dialogs, Registry &registry, OpenUrl
     setFixedSize(m_scale.toPixels(5730, 3555));
     buildControls();
     showLogo();
-    setTabOrder();
+    orderTabs();
     connectHandlers();
     Form_Load();
 }
@@ -160,7 +160,7 @@ void AboutDialog::showLogo()
     }
 }
 
-void AboutDialog::setTabOrder()
+void AboutDialog::orderTabs()
 {
     const QList<QWidget *> order{m_cmdOK,          m_picIcon,       m_cmdSysInfo,
                                  m_lblDescription, m_lblDisclaimer, m_lblTitle,

@@ -62,7 +62,7 @@ private:
     void buildControls();
     void showLogo();
     void connectHandlers();
-    void setTabOrder();
+    void orderTabs();
 
     platform::Dialogs &m_dialogs;
     Registry &m_registry;

@@ -15,7 +15,7 @@ inline bool writeRecordingTool(const QString &path, const QString &marker)
         return false;
     const QByteArray script = "#!/bin/sh\nprintf 'ran\\n' > '" + QFile::encodeName(marker) +
                               ".part'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
-                              QFile::encodeName(marker) + ".part'; done\nmv '" +
+                              QFile::encodeName(marker) + ".part'; done\n/bin/mv '" +
                               QFile::encodeName(marker) + ".part' '" + QFile::encodeName(marker) +
                               "'\n";
     file.write(script);
