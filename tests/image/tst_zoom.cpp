@@ -1,11 +1,16 @@
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
 #include "image/imagewindow.h"
+#include "image/wallpaper.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -26,6 +31,8 @@ private slots:
     void noActiveWindowChangesNothing_data();
     void noActiveWindowChangesNothing();
     void zoomingOnAndOnStaysBounded();
+    void otherChildWindowsAreLeftAlone_data();
+    void otherChildWindowsAreLeftAlone();
 
 private:
     ImageWindow *open(MainWindowHarness &h) const
@@ -39,6 +46,7 @@ private:
 
 void TestZoom::initTestCase()
 {
+    QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_dir.isValid());
     m_picture = m_dir.filePath(QStringLiteral("noise.bmp"));
     QVERIFY(testing::makeNoisePicture(m_picture, 100, 80));
@@ -187,6 +195,38 @@ void TestZoom::zoomingOnAndOnStaysBounded()
     QCOMPARE(window->picdibujo().innerPixels(), QSize(1, 1));
     QVERIFY(h.dialogs.messages.isEmpty());
     QCOMPARE(window->picdibujo().Image().size(), QSize(1, 1));
+}
+
+void TestZoom::otherChildWindowsAreLeftAlone_data()
+{
+    QTest::addColumn<QString>("item");
+    for (const char *item :
+         {"mnueditzoomin", "mnueditzoomout", "mnueditcopy", "mnueditwall", "mnufilesaveas"})
+        QTest::newRow(item) << QString::fromLatin1(item);
+}
+
+// With another kind of child active (the print preview is one) every command says there is
+// no image window and touches nothing: not the child, the clipboard, the wallpaper or the disk.
+void TestZoom::otherChildWindowsAreLeftAlone()
+{
+    QFETCH(QString, item);
+    MainWindowHarness h;
+    image::openPictureWindow(*h.window, m_picture);
+    QFile::remove(image::wallpaperFilePath());
+    auto *other = new QWidget;
+    other->resize(120, 90);
+    h.window->mdiArea().addSubWindow(other)->show();
+    h.window->mdiArea().setActiveSubWindow(h.window->mdiArea().subWindowList().last());
+    QCOMPARE(h.window->ActiveForm(), other);
+    const QRect geometry = other->parentWidget()->geometry();
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    h.window->menuItem(item)->trigger();
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No active Windows"));
+    QVERIFY(h.dialogs.fileRequests.isEmpty());
+    QCOMPARE(other->parentWidget()->geometry(), geometry);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    QVERIFY(!QFileInfo::exists(image::wallpaperFilePath()));
 }
 
 QTEST_MAIN(TestZoom)
