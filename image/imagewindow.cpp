@@ -42,6 +42,8 @@ ImageWindow *ImageWindow::Load(platform::MainHost &host)
     QMdiSubWindow *frame = host.mdiArea().addSubWindow(form);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->hide();
+    // The frame takes its client's design size now; it would only do so when first shown.
+    frame->resize(form->size().grownBy(frame->contentsMargins()));
     form->m_frame = frame;
     QObject::connect(&host.mdiArea(), &QMdiArea::subWindowActivated, form,
                      [form](QMdiSubWindow *active) {

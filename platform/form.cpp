@@ -27,13 +27,20 @@ FormMetrics measureForm(const QWidget &client, const TwipScale &scale)
     const QWidget &frame = formFrame(client);
     // A top-level window's frame belongs to the window manager; its size includes it.
     const QRect outer = frame.isWindow() ? frame.frameGeometry() : frame.geometry();
+    // A child window lays out its client only when shown, so its inner size comes from its
+    // own frame margins, which are right from the moment it is created.
+    QSize inner = client.size();
+    if (!frame.isWindow()) {
+        const QMargins m = frame.contentsMargins();
+        inner = outer.size().shrunkBy(m).expandedTo(QSize(0, 0));
+    }
     FormMetrics m;
     m.Left = scale.toTwips(outer.x());
     m.Top = scale.toTwips(outer.y());
     m.Width = scale.toTwips(outer.width());
     m.Height = scale.toTwips(outer.height());
-    m.ScaleWidth = scale.toTwips(client.width());
-    m.ScaleHeight = scale.toTwips(client.height());
+    m.ScaleWidth = scale.toTwips(inner.width());
+    m.ScaleHeight = scale.toTwips(inner.height());
     return m;
 }
 
