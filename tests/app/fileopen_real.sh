@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# File > Open through the real dialog in the real program: the path is typed, a photo opens in
+# an image window at the top left corner of the workspace, and the screen shows the picture
+# as an independent decoder (ImageMagick) decodes it.
+# Usage: fileopen_real.sh <path to lumora> <folder for screenshots> <support folder>
+set -euo pipefail
+program="$1"
+shots="$2"
+support="$3"
+mkdir -p "$shots"
+work="$(mktemp -d)"
+cd "$work"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wait_for_window() {
+    local deadline=$((SECONDS + 15)) w
+    while ((SECONDS < deadline)); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        [[ -n "$w" ]] && { echo "$w"; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+
+# A photo-like picture made by ImageMagick, in a folder whose name has a space.
+mkdir -p "$work/my pictures"
+photo="$work/my pictures/photo.jpg"
+convert -size 240x160 gradient:'#2060c0-#f0d040' \
+    -fill '#c03020' -draw 'circle 70,80 70,30' \
+    -fill white -draw 'rectangle 150,40 210,120' \
+    -quality 90 "$photo"
+convert "$photo" -depth 8 "$work/reference.ppm"
+
+"$program" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+main=$(wait_for_window '^Lumora$') || fail "no main window"
+sleep 0.5
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" alt+f
+sleep 0.3
+xdotool key Return # Open is the File menu's first item
+dialog=$(wait_for_window '^Open File$') || fail "no open dialog"
+sleep 0.5
+xdotool type --delay 5 "$photo"
+xdotool key Return
+for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name '^Open File$' >/dev/null 2>&1 || break
+    sleep 0.05
+done
+sleep 1
+import -window root "$shots/opened.png"
+convert "$shots/opened.png" -depth 8 "$work/screen.ppm"
+
+# The picture must be at the workspace's top left corner, just below the toolbar: look for
+# it near there, and compare every pixel (JPEG decoders may differ by a step or two).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+found=$(python3 "$support/findpicture.py" "$work/screen.ppm" "$work/reference.ppm" \
+    "$X" "$Y" "$((X + 40))" "$((Y + 160))" 3) || fail "picture not shown as decoded: $found"
+echo "picture at $found"
+xdotool getwindowname "$main" | grep -qx Lumora || fail "main caption changed"
+echo PASS
