@@ -110,22 +110,23 @@ void cmykToRgb32(uchar *row, int width, Cmyk cmyk)
     }
 }
 
-template <typename Pixel> void mirrorRow(uchar *row, int width)
+void mirrorRow(uchar *row, int width)
 {
-    auto *p = reinterpret_cast<Pixel *>(row);
+    auto *p = reinterpret_cast<quint32 *>(row);
     std::reverse(p, p + width);
 }
 
-template <typename Pixel>
+// Writes decoded rows as columns of the turned picture: for each source column, the strip's
+// rows fill consecutive pixels of one output row.
 void turnStrip(const JSAMPARRAY strip, int rows, int firstRow, const Placement &placement,
                QImage &image)
 {
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     for (int x = 0; x < placement.width; ++x) {
-        auto *out = reinterpret_cast<Pixel *>(bits + stride * placement.rowOf(x));
+        auto *out = reinterpret_cast<quint32 *>(bits + stride * placement.rowOf(x));
         for (int r = 0; r < rows; ++r)
-            out[placement.columnOf(firstRow + r)] = reinterpret_cast<const Pixel *>(strip[r])[x];
+            out[placement.columnOf(firstRow + r)] = reinterpret_cast<const quint32 *>(strip[r])[x];
     }
 }
 
@@ -143,7 +144,6 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
 {
     const Placement &placement = job.placement;
     const int height = int(cinfo->output_height);
-    const bool grey = cinfo->out_color_space == JCS_GRAYSCALE;
     while (int(cinfo->output_scanline) < height) {
         const int y = int(cinfo->output_scanline);
         const int target = placement.flipsRows() ? height - 1 - y : y;
@@ -152,12 +152,8 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
             stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
         if (cmyk != Cmyk::None)
             cmykToRgb32(row, placement.width, cmyk);
-        if (placement.mirrorsRows()) {
-            if (grey)
-                mirrorRow<quint8>(row, placement.width);
-            else
-                mirrorRow<quint32>(row, placement.width);
-        }
+        if (placement.mirrorsRows())
+            mirrorRow(row, placement.width);
     }
 }
 
@@ -165,8 +161,7 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
 {
     const Placement &placement = job.placement;
     const int height = int(cinfo->output_height);
-    const bool grey = cinfo->out_color_space == JCS_GRAYSCALE;
-    const JDIMENSION rowBytes = JDIMENSION(placement.width) * (grey ? 1 : 4);
+    const JDIMENSION rowBytes = JDIMENSION(placement.width) * 4;
     JSAMPARRAY strip = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
                                                    JPOOL_IMAGE, rowBytes, kStripRows);
     while (int(cinfo->output_scanline) < height) {
@@ -178,10 +173,7 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
             if (cmyk != Cmyk::None)
                 cmykToRgb32(strip[r], placement.width, cmyk);
         }
-        if (grey)
-            turnStrip<quint8>(strip, rows, first, placement, job.image);
-        else
-            turnStrip<quint32>(strip, rows, first, placement, job.image);
+        turnStrip(strip, rows, first, placement, job.image);
     }
 }
 
@@ -209,12 +201,9 @@ Outcome runLibjpeg(DecodeJob &job)
     Cmyk cmyk = Cmyk::None;
     if (cinfo.num_components == 4)
         cmyk = cinfo.saw_Adobe_marker ? Cmyk::Inverted : Cmyk::Plain;
-    if (cinfo.num_components == 1)
-        cinfo.out_color_space = JCS_GRAYSCALE;
-    else if (cmyk != Cmyk::None)
-        cinfo.out_color_space = JCS_CMYK;
-    else
-        cinfo.out_color_space = JCS_EXT_BGRX; // exactly QImage::Format_RGB32 in memory
+    // BGRX is exactly QImage::Format_RGB32 in memory, for greyscale pictures too: the picture
+    // box paints 32-bit pictures by copying, anything else through a converted copy.
+    cinfo.out_color_space = cmyk != Cmyk::None ? JCS_CMYK : JCS_EXT_BGRX;
     // Multi-scan files keep every coefficient: 128 bytes a block. Allow twice that and some
     // working space, so that no unforeseen request can grow beyond what the frame needs.
     long coefficientBytes = 0;
@@ -224,8 +213,7 @@ Outcome runLibjpeg(DecodeJob &job)
     }
     cinfo.mem->max_memory_to_use = 2 * coefficientBytes + (64L << 20);
     jpeg_start_decompress(&cinfo);
-    if (!allocate(job, cinfo.out_color_space == JCS_GRAYSCALE ? QImage::Format_Grayscale8
-                                                              : QImage::Format_RGB32))
+    if (!allocate(job, QImage::Format_RGB32))
         stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
     if (job.placement.turnsQuarter())
         readTurnedRows(&cinfo, job, cmyk);

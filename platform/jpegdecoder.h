@@ -5,9 +5,9 @@
 
 namespace lumora::platform {
 
-// Decodes a whole JPEG file with libjpeg-turbo straight into the final image: Format_RGB32
-// for colour (CMYK and YCCK converted), Format_Grayscale8 for greyscale, the EXIF orientation
-// applied while the rows arrive and an ICC profile converted to sRGB in place.
+// Decodes a whole JPEG file with libjpeg-turbo straight into the final Format_RGB32 image
+// (greyscale, YCbCr, RGB, CMYK and YCCK alike), the EXIF orientation applied while the rows
+// arrive and an ICC profile converted to sRGB in place.
 //
 // A truncated or damaged file is refused (RuntimeError, errors::InvalidPicture), never shown
 // with its missing part padded: libjpeg's warnings that mean lost picture data (premature

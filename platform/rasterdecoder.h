@@ -23,8 +23,7 @@ inline constexpr int kMaxJpegScans = 256;
 // (truncated, damaged, unsupported variant, or more than kMaxPicturePixels), and
 // errors::OutOfMemory when the machine cannot hold a picture that is within the limits.
 //
-// The result is Format_RGB32 for opaque colour pictures, Format_Grayscale8 for greyscale
-// JPEGs, and Format_ARGB32_Premultiplied when the picture has transparent parts (a GIF's
+// The result is Format_RGB32 for opaque pictures and Format_ARGB32_Premultiplied when the picture has transparent parts (a GIF's
 // transparent colour, a BMP's alpha channel, pixels an RLE BMP leaves undefined): the picture
 // box paints it over its background colour. JPEG colours are converted to sRGB when the file
 // carries an ICC profile, and the EXIF orientation is applied.

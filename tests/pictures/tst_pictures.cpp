@@ -98,6 +98,8 @@ private slots:
     void truncatedJpegIsRefused();
     void bitFlips_data();
     void bitFlips();
+    void fuzzRegressions_data();
+    void fuzzRegressions();
     void headerLies();
     void scanLimit();
     void sniffsContentNotName();
@@ -160,14 +162,15 @@ void TestPictures::variants()
     QVERIFY2(difference.largest <= tolerance, qPrintable(difference.describe()));
 }
 
-// Opaque pictures need no alpha; greyscale JPEGs stay one byte a pixel.
+// Opaque pictures need no alpha, and every picture is in one of the two formats the picture
+// box paints by copying.
 void TestPictures::outputFormats_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QImage::Format>("format");
     QTest::newRow("colour JPEG") << "j-baseline-420.jpg" << QImage::Format_RGB32;
     QTest::newRow("CMYK JPEG") << "j-ycck.jpg" << QImage::Format_RGB32;
-    QTest::newRow("grey JPEG") << "j-grey.jpg" << QImage::Format_Grayscale8;
+    QTest::newRow("grey JPEG") << "j-grey.jpg" << QImage::Format_RGB32;
     QTest::newRow("opaque GIF") << "g-basic.gif" << QImage::Format_RGB32;
     QTest::newRow("transparent GIF") << "g-transparent.gif" << QImage::Format_ARGB32_Premultiplied;
     QTest::newRow("GIF frame inside a bigger screen")
@@ -274,6 +277,32 @@ void TestPictures::bitFlips()
         else
             QVERIFY(qint64(outcome.image.width()) * outcome.image.height() <= kMaxPicturePixels);
     }
+}
+
+void TestPictures::fuzzRegressions_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir dir(QStringLiteral(LUMORA_SOURCE_DIR "/tests/data/fuzz-regressions"));
+    const QStringList names = dir.entryList(QDir::Files);
+    for (const QString &name : names) {
+        if (name != QLatin1String("README.md"))
+            QTest::newRow(qPrintable(name)) << dir.filePath(name);
+    }
+    if (names.size() <= 1)
+        QTest::newRow("none yet") << QString();
+}
+
+// Inputs the fuzzers once broke a reader with: refused, or a picture within the limits.
+void TestPictures::fuzzRegressions()
+{
+    QFETCH(QString, path);
+    if (path.isEmpty())
+        QSKIP("no fuzz regressions kept yet");
+    const Outcome outcome = decode(readFile(path));
+    if (outcome.image.isNull())
+        QCOMPARE(outcome.error, errors::InvalidPicture);
+    else
+        QVERIFY(qint64(outcome.image.width()) * outcome.image.height() <= kMaxPicturePixels);
 }
 
 // Headers that claim more than the file holds.
