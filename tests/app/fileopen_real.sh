@@ -4,6 +4,7 @@
 # as an independent decoder (ImageMagick) decodes it.
 # Usage: fileopen_real.sh <path to lumora> <folder for screenshots> <support folder>
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
 program="$1"
 shots="$2"
 support="$3"
@@ -11,16 +12,6 @@ mkdir -p "$shots"
 work="$(mktemp -d)"
 cd "$work"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-wait_for_window() {
-    local deadline=$((SECONDS + 15)) w
-    while ((SECONDS < deadline)); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [[ -n "$w" ]] && { echo "$w"; return 0; }
-        sleep 0.05
-    done
-    return 1
-}
 
 # A photo-like picture made by ImageMagick, in a folder whose name has a space.
 mkdir -p "$work/my pictures"
@@ -36,7 +27,7 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 main=$(wait_for_window '^Lumora$') || fail "no main window"
 sleep 0.5
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+focus_window "$main"
 xdotool key --window "$main" alt+f
 sleep 0.3
 xdotool key Return # Open is the File menu's first item
@@ -44,10 +35,7 @@ dialog=$(wait_for_window '^Open File$') || fail "no open dialog"
 sleep 0.5
 xdotool type --delay 5 "$photo"
 xdotool key Return
-for _ in $(seq 1 100); do
-    xdotool search --onlyvisible --name '^Open File$' >/dev/null 2>&1 || break
-    sleep 0.05
-done
+wait_for_no_window '^Open File$' || fail "the open dialog stayed"
 sleep 1
 import -window root "$shots/opened.png"
 convert "$shots/opened.png" -depth 8 "$work/screen.ppm"

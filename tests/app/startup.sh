@@ -4,30 +4,12 @@
 # is gone, Alt+F opens the File menu, and Exit ends the process with status 0.
 # Usage: startup.sh <path to lumora> <folder for screenshots>
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
 program="$1"
 shots="$2"
 mkdir -p "$shots"
 cd "$(mktemp -d)" # the program must not depend on the current folder
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# The first visible window whose title matches, waiting up to 15 s; xdotool's own --sync
-# gives up when a window vanishes while it looks.
-wait_for_window() {
-    local deadline=$((SECONDS + 15)) w
-    while ((SECONDS < deadline)); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [[ -n "$w" ]] && { echo "$w"; return 0; }
-        sleep 0.05
-    done
-    return 1
-}
-
-# Average colour of a screen rectangle, as "r g b" in 0..255.
-mean_rgb() {
-    import -window root -crop "$1" +repage -resize 1x1\! -depth 8 txt:- |
-        sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
-}
 
 "$program" &
 pid=$!
@@ -66,7 +48,7 @@ import -window root "$shots/main.png"
 
 # Help > Contents opens the help window on the program's own help file, whatever the
 # current folder; it shows the first topic.
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+focus_window "$main"
 xdotool key --window "$main" alt+h
 sleep 0.3
 xdotool key Return
@@ -79,7 +61,7 @@ read -r r g b <<<"$(mean_rgb "${WIDTH}x${HEIGHT}+${X}+${Y}")"
 xdotool windowclose "$help" 2>/dev/null || xdotool windowunmap "$help"
 
 # Alt+F opens the File menu: a new window appears under the menu bar.
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+focus_window "$main"
 before=$(mean_rgb "200x150+5+30")
 xdotool key --window "$main" alt+f
 sleep 0.5
