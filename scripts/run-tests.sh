@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test: the unit and handler tests under the offscreen platform, and the tests of
-# the real program and its neighbours, each of which starts what it needs (Xvfb, D-Bus, CUPS).
+# Runs every test: a short run of each picture reader's fuzzer, then the unit and handler tests
+# under the offscreen platform and the tests of the real program and its neighbours, each of
+# which starts what it needs (Xvfb, D-Bus, CUPS).
 set -euo pipefail
 build="${1:-build}"
 cd "$(dirname "$0")/.."
 export QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu
+./scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 600

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, address and undefined-behaviour sanitizers) and runs each
+# picture reader's fuzzer for the given number of seconds, seeded from the committed corpora.
+# A crash, leak or sanitizer finding fails the run; the input that caused it is kept in
+# build-fuzz/findings/. Usage: fuzz.sh [seconds per target, default 600] [build folder]
+set -euo pipefail
+seconds="${1:-600}"
+cd "$(dirname "$0")/.."
+build="${2:-build-fuzz}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_wmf)
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
+
+seeds_for() {
+    case "$1" in
+    fuzz_bmp) echo tests/data/bmpsuite tests/data/fuzz-regressions ;;
+    fuzz_gif | fuzz_jpeg) echo tests/data/pictures tests/data/fuzz-regressions ;;
+    fuzz_wmf) echo tests/data/wmf ;;
+    esac
+}
+
+mkdir -p "$build/findings"
+status=0
+for target in "${targets[@]}"; do
+    corpus="$build/corpus/$target"
+    mkdir -p "$corpus"
+    seeds=()
+    for dir in $(seeds_for "$target"); do
+        [[ -d "$dir" ]] && seeds+=("$dir")
+    done
+    echo "== $target for ${seconds}s"
+    if ! "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=10 \
+        -artifact_prefix="$build/findings/$target-" -print_final_stats=1 \
+        "$corpus" "${seeds[@]}" >"$build/$target.log" 2>&1; then
+        echo "$target FOUND A PROBLEM:"
+        tail -n 60 "$build/$target.log"
+        status=1
+    else
+        grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$build/$target.log" || true
+    fi
+done
+exit $status
