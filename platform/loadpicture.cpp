@@ -37,7 +37,8 @@ PictureFormat sniffPictureFormat(QByteArrayView head)
     const qsizetype n = head.size();
     if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
         return PictureFormat::Jpeg;
-    if (n >= 6 && (head.first(6) == QByteArrayView("GIF87a") || head.first(6) == QByteArrayView("GIF89a")))
+    if (n >= 6 &&
+        (head.first(6) == QByteArrayView("GIF87a") || head.first(6) == QByteArrayView("GIF89a")))
         return PictureFormat::Gif;
     if (n >= 2 && p[0] == 'B' && p[1] == 'M')
         return PictureFormat::Bmp;
@@ -78,7 +79,8 @@ Picture LoadPicture(const QString &path)
     if (size == 0)
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
     if (uchar *mapped = file.map(0, size)) {
-        Picture picture = decodePicture(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
+        Picture picture =
+            decodePicture(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
         file.unmap(mapped);
         return picture;
     }
@@ -96,9 +98,16 @@ void SavePicture(const QImage &image, const QString &path)
                            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     QImageWriter writer(&file, "bmp");
     if (!writer.write(image)) {
+        QString reason = writer.errorString();
+        if (file.error() != QFileDevice::NoError) {
+            // The system's reason ("No space left on device") surfaces only when the buffer
+            // is flushed. A file that saw a write error never replaces the target on commit.
+            file.commit();
+            reason = file.errorString();
+        }
         file.cancelWriting();
         throw RuntimeError(errors::DiskFull,
-                           QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));
+                           QStringLiteral("Cannot write %1: %2").arg(path, reason));
     }
     if (!file.commit())
         throw RuntimeError(errors::DiskFull,

@@ -122,14 +122,19 @@ void TestSaveAs::writesBmpUnderTheTypedName()
 void TestSaveAs::failedWriteKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("full disk") << "full";
-    QTest::newRow("read-only disk") << "readonly";
-    QTest::newRow("missing folder") << "missing";
+    QTest::addColumn<QString>("reason"); // what the message must say
+    QTest::newRow("full disk") << "full"
+                               << "No space left on device";
+    QTest::newRow("read-only disk") << "readonly"
+                                    << "not writable";
+    QTest::newRow("missing folder") << "missing"
+                                    << "No such file or directory";
 }
 
 void TestSaveAs::failedWriteKeepsTheOldFile()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, reason);
     QTemporaryDir where;
     std::unique_ptr<SmallDisk> disk;
     QString path = where.filePath(QStringLiteral("old.bmp"));
@@ -156,6 +161,7 @@ void TestSaveAs::failedWriteKeepsTheOldFile()
     QCOMPARE(h.dialogs.messages[0].style, 16);
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
     QVERIFY2(h.dialogs.messages[0].text.contains(path), qPrintable(h.dialogs.messages[0].text));
+    QVERIFY2(h.dialogs.messages[0].text.contains(reason), qPrintable(h.dialogs.messages[0].text));
     if (kind == QLatin1String("missing")) {
         QVERIFY(!QFileInfo::exists(path));
     } else {
