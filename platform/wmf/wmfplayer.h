@@ -1,0 +1,109 @@
+#pragma once
+
+// Replays a parsed metafile onto a QPainter, stretching its frame onto a target rectangle.
+// Every render plays the records anew at the target's scale.
+
+#include "platform/wmf/wmfrecords.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QPainter>
+#include <QPen>
+#include <QRawFont>
+#include <unordered_map>
+
+namespace lumora::platform::wmf {
+
+class Player final {
+public:
+    Player(const ParsedWmf &wmf, QPainter &painter, const QRectF &target);
+    // Plays every record, or until the work limit (wmflimits.h) is reached.
+    void play();
+    // True when playback stopped at the work limit.
+    bool exhausted() const { return m_exhausted; }
+
+private:
+    // The device context: what SAVEDC saves and RESTOREDC brings back.
+    struct Dc {
+        MappingState map;
+        qint32 pen = -1; // definitions; -1 the default objects
+        qint32 brush = -1;
+        qint32 font = -1;
+        QRgb textColor = 0xff000000;
+        QRgb bkColor = 0xffffffff;
+        int bkMode = 2; // OPAQUE
+        int polyFillMode = 1; // ALTERNATE
+        int rop2 = 13;  // R2_COPYPEN
+        int stretchMode = 1;
+        int textAlign = 0;
+        int charExtra = 0;
+        double cpX = 0, cpY = 0;
+        QRegion clip; // device coordinates, always within the target
+        int lineCap = -1, lineJoin = -1; // from escapes; -1 the pen's own
+        double miterLimit = 10;
+    };
+    struct CachedFont {
+        QFont font;
+        QRawFont raw; // for glyph runs: one call per text, no shaping
+        double ascent = 0, descent = 0, averageWidth = 0;
+    };
+
+    void step(const Record &r);
+    void stepState(const Record &r);
+    void updateMapping();
+    void setClip(const QRegion &clip);
+    bool spend(double work);
+
+    QPointF map(double x, double y) const { return m_map.map(x, y); }
+    QRectF mapRect(double l, double t, double r, double b) const;
+    double penWidth() const;
+    QPen makePen() const;
+    QBrush makeBrush(qint32 def) const;
+    QBrush patternBrush(const BitmapDef &bitmap) const;
+    bool isHatched() const;
+    bool isDashed() const;
+    // How ROP2 changes the colours of pen and brush; the rest it does as a raster operation.
+    enum class ColorRule { Keep, Black, White, Invert, Skip };
+    ColorRule beginRop2();
+    // Fills and outlines a shape drawn by `draw` with the selected pen and brush.
+    template <typename Draw>
+    void shape(const QRectF &bounds, bool closed, qsizetype points, Draw draw);
+
+    void drawLine(const Record &r);
+    void drawBox(const Record &r);
+    void drawPoly(const Record &r);
+    void drawPolyPolygon(const Record &r);
+    void drawArc(const Record &r);
+    void drawPatBlt(const QRectF &rect, quint32 rop, qint32 brush);
+    void drawBitmap(const Record &r);
+    void drawRegion(const Record &r);
+    QRegion deviceRegion(const QRegion &logical) const;
+    // wmftext.cpp
+    void drawText(const TextRun &run);
+    const CachedFont &fontFor(double pixels);
+
+    const ParsedWmf &m_wmf;
+    QPainter &m_painter;
+    QRectF m_target;
+    AxisMap m_frameToTarget;
+    AxisMap m_map; // logical to target, for the current state
+    double m_zoom = 1.0; // target pixels per pixel of the natural size
+    QRegion m_base;     // the target within the painter's own clip
+    bool m_rasterOps = false;
+
+    Dc m_dc;
+    std::vector<Dc> m_saved;
+    QRectF m_clipBounds;
+    bool m_penDirty = true;
+    bool m_brushDirty = true;
+    QPen m_pen;
+    QBrush m_brush;
+    std::vector<QPointF> m_scratch;
+    std::unordered_map<quint64, CachedFont> m_fonts;
+
+    double m_work = 0;
+    double m_budget = 0;
+    bool m_exhausted = false;
+};
+
+} // namespace lumora::platform::wmf

@@ -1,0 +1,361 @@
+// The player's drawing records: lines, shapes, raster operations, bitmaps and regions.
+
+#include "platform/wmf/wmflimits.h"
+#include "platform/wmf/wmfplayer.h"
+
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <cmath>
+
+namespace lumora::platform::wmf {
+
+namespace {
+
+constexpr int kOpaque = 2;
+constexpr int kWinding = 2;
+constexpr int kHalftone = 4;
+constexpr int kPsInsideFrame = 6;
+
+double area(const QRectF &r)
+{
+    return r.isValid() ? r.width() * r.height() : 0.0;
+}
+
+QRect deviceRect(const QRectF &r)
+{
+    const QRectF n = r.normalized();
+    return QRect(QPoint(int(std::lround(n.left())), int(std::lround(n.top()))),
+                 QPoint(int(std::lround(n.right())) - 1, int(std::lround(n.bottom())) - 1));
+}
+
+// ROP2 codes ([MS-WMF] 2.1.1.22) as raster operations of the raster engine.
+QPainter::CompositionMode rop2Mode(int rop2)
+{
+    switch (rop2) {
+    case 2: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case 3: return QPainter::RasterOp_NotSourceAndDestination;
+    case 5: return QPainter::RasterOp_SourceAndNotDestination;
+    case 6: return QPainter::RasterOp_NotDestination;
+    case 7: return QPainter::RasterOp_SourceXorDestination;
+    case 8: return QPainter::RasterOp_NotSourceOrNotDestination;
+    case 9: return QPainter::RasterOp_SourceAndDestination;
+    case 10: return QPainter::RasterOp_NotSourceXorDestination;
+    case 12: return QPainter::RasterOp_NotSourceOrDestination;
+    case 14: return QPainter::RasterOp_SourceOrNotDestination;
+    case 15: return QPainter::RasterOp_SourceOrDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+// Ternary raster operations of the bitmap records, by their index byte.
+QPainter::CompositionMode blitMode(quint32 rop)
+{
+    switch ((rop >> 16) & 0xFF) {
+    case 0xEE: return QPainter::RasterOp_SourceOrDestination;        // SRCPAINT
+    case 0x88: return QPainter::RasterOp_SourceAndDestination;       // SRCAND
+    case 0x66: return QPainter::RasterOp_SourceXorDestination;       // SRCINVERT
+    case 0x44: return QPainter::RasterOp_SourceAndNotDestination;    // SRCERASE
+    case 0x33: return QPainter::RasterOp_NotSource;                  // NOTSRCCOPY
+    case 0x11: return QPainter::RasterOp_NotSourceAndNotDestination; // NOTSRCERASE
+    case 0xBB: return QPainter::RasterOp_NotSourceOrDestination;     // MERGEPAINT
+    default: return QPainter::CompositionMode_SourceOver;            // SRCCOPY and the rest
+    }
+}
+
+QColor inverted(const QColor &c)
+{
+    return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+}
+
+} // namespace
+
+Player::ColorRule Player::beginRop2()
+{
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    ColorRule rule = ColorRule::Keep;
+    switch (m_dc.rop2) {
+    case 1: rule = ColorRule::Black; break;
+    case 4: rule = ColorRule::Invert; break;
+    case 11: return ColorRule::Skip;
+    case 16: rule = ColorRule::White; break;
+    default:
+        if (m_rasterOps)
+            mode = rop2Mode(m_dc.rop2);
+        break;
+    }
+    m_painter.setCompositionMode(mode);
+    // Raster operations combine whole pixels; partial coverage would combine twice.
+    m_painter.setRenderHint(QPainter::Antialiasing, mode == QPainter::CompositionMode_SourceOver);
+    return rule;
+}
+
+template <typename Draw>
+void Player::shape(const QRectF &bounds, bool closed, qsizetype points, Draw draw)
+{
+    const double width = penWidth();
+    const QRectF reach = bounds.adjusted(-width, -width, width, width);
+    const QRectF visible = reach & m_clipBounds;
+    if (!spend(double(points) * limits::kWorkPerPoint) || visible.isEmpty())
+        return;
+    if (m_penDirty) {
+        m_pen = makePen();
+        m_penDirty = false;
+    }
+    if (m_brushDirty) {
+        m_brush = makeBrush(m_dc.brush);
+        m_brushDirty = false;
+    }
+    QPen pen = m_pen;
+    QBrush brush = closed ? m_brush : QBrush(Qt::NoBrush);
+    double work = brush.style() != Qt::NoBrush ? area(visible) : 0.0;
+    if (pen.style() != Qt::NoPen)
+        work += std::min(area(visible), 2 * (visible.width() + visible.height()) * width);
+    if (!spend(work))
+        return;
+    const ColorRule rule = beginRop2();
+    if (rule == ColorRule::Skip)
+        return;
+    if (rule != ColorRule::Keep) {
+        const auto recolor = [rule](const QColor &c) {
+            return rule == ColorRule::Black   ? QColor(Qt::black)
+                   : rule == ColorRule::White ? QColor(Qt::white)
+                                              : inverted(c);
+        };
+        pen.setColor(recolor(pen.color()));
+        if (brush.style() != Qt::NoBrush)
+            brush = QBrush(recolor(brush.color()));
+    }
+    if (pen.style() == Qt::NoPen && brush.style() == Qt::SolidPattern &&
+        rule == ColorRule::Keep && m_painter.compositionMode() == QPainter::CompositionMode_SourceOver) {
+        // Shapes filled edge to edge without an outline (gradients of strips, say) would show
+        // hairline seams where anti-aliased edges meet: half a pixel more of the fill hides them.
+        pen = QPen(brush.color(), 1.0);
+        pen.setCosmetic(true);
+        pen.setJoinStyle(Qt::MiterJoin);
+    }
+    const QColor background = QColor::fromRgb(m_dc.bkColor);
+    if (brush.style() != Qt::NoBrush && isHatched() && m_dc.bkMode == kOpaque) {
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(background); // the gaps of a hatch show the background colour
+        draw();
+    }
+    if (pen.style() != Qt::NoPen && isDashed() && m_dc.bkMode == kOpaque) {
+        QPen under = pen;
+        under.setStyle(Qt::SolidLine);
+        under.setColor(background); // so do the gaps of a dashed line
+        m_painter.setPen(under);
+        m_painter.setBrush(Qt::NoBrush);
+        draw();
+    }
+    m_painter.setPen(pen);
+    m_painter.setBrush(brush);
+    draw();
+}
+
+void Player::drawLine(const Record &r)
+{
+    const QPointF from = map(m_dc.cpX, m_dc.cpY), to = map(r.v[0], r.v[1]);
+    shape(QRectF(from, to).normalized(), false, 2, [&] { m_painter.drawLine(from, to); });
+    m_dc.cpX = r.v[0];
+    m_dc.cpY = r.v[1];
+}
+
+void Player::drawBox(const Record &r)
+{
+    QRectF rect = mapRect(r.v[0], r.v[1], r.v[2], r.v[3]);
+    const PenDef *pen = m_dc.pen >= 0 ? &m_wmf.pens[m_dc.pen] : nullptr;
+    if (pen && (pen->style & 0x0F) == kPsInsideFrame) { // the outline stays inside the box
+        const double half = std::min(penWidth() / 2, std::min(rect.width(), rect.height()) / 2);
+        rect.adjust(half, half, -half, -half);
+    }
+    if (r.op == Op::Rectangle) {
+        shape(rect, true, 4, [&] { m_painter.drawRect(rect); });
+    } else if (r.op == Op::Ellipse) {
+        shape(rect, true, 4, [&] { m_painter.drawEllipse(rect); });
+    } else {
+        const double rx = std::min(std::abs(r.v[4] * m_map.ax) / 2, rect.width() / 2);
+        const double ry = std::min(std::abs(r.v[5] * m_map.ay) / 2, rect.height() / 2);
+        shape(rect, true, 4, [&] { m_painter.drawRoundedRect(rect, rx, ry); });
+    }
+}
+
+void Player::drawPoly(const Record &r)
+{
+    const Point16 *points = m_wmf.points.data() + r.index;
+    const int n = int(r.count);
+    m_scratch.resize(n);
+    double minX = HUGE_VAL, minY = HUGE_VAL, maxX = -HUGE_VAL, maxY = -HUGE_VAL;
+    for (int i = 0; i < n; ++i) {
+        const QPointF p = map(points[i].x, points[i].y);
+        m_scratch[i] = p;
+        minX = std::min(minX, p.x());
+        maxX = std::max(maxX, p.x());
+        minY = std::min(minY, p.y());
+        maxY = std::max(maxY, p.y());
+    }
+    const QRectF bounds(QPointF(minX, minY), QPointF(maxX, maxY));
+    if (r.op == Op::Polygon) {
+        const Qt::FillRule rule = m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill;
+        shape(bounds, true, n, [&] { m_painter.drawPolygon(m_scratch.data(), n, rule); });
+    } else if (n >= 2) {
+        shape(bounds, false, n, [&] { m_painter.drawPolyline(m_scratch.data(), n); });
+    }
+}
+
+void Player::drawPolyPolygon(const Record &r)
+{
+    QPainterPath path;
+    path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+    const Point16 *points = m_wmf.points.data() + r.data;
+    qsizetype total = 0;
+    for (quint32 i = 0; i < r.count; ++i) {
+        const quint32 size = m_wmf.polygonSizes[r.index + i];
+        for (quint32 k = 0; k < size; ++k) {
+            const QPointF p = map(points[k].x, points[k].y);
+            k == 0 ? path.moveTo(p) : path.lineTo(p);
+        }
+        if (size > 0)
+            path.closeSubpath();
+        points += size;
+        total += size;
+    }
+    shape(path.boundingRect(), true, total, [&] { m_painter.drawPath(path); });
+}
+
+void Player::drawArc(const Record &r)
+{
+    QRectF rect = mapRect(r.v[0], r.v[1], r.v[2], r.v[3]);
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    const QPointF c = rect.center();
+    const double rx = rect.width() / 2, ry = rect.height() / 2;
+    // The radial points give true angles; Qt's arcs take the ellipse's parametric angle.
+    // GDI draws counter-clockwise as seen on the device.
+    const auto angle = [&](const QPointF &p) {
+        return std::atan2((c.y() - p.y()) / ry, (p.x() - c.x()) / rx) * 180.0 / M_PI;
+    };
+    const double start = angle(map(r.v[4], r.v[5]));
+    double sweep = angle(map(r.v[6], r.v[7])) - start;
+    while (sweep <= 0)
+        sweep += 360.0;
+    QPainterPath path;
+    if (r.op == Op::Pie)
+        path.moveTo(c);
+    else
+        path.arcMoveTo(rect, start);
+    path.arcTo(rect, start, sweep);
+    if (r.op != Op::Arc)
+        path.closeSubpath();
+    shape(rect, r.op != Op::Arc, 8, [&] { m_painter.drawPath(path); });
+}
+
+void Player::drawPatBlt(const QRectF &rect, quint32 rop, qint32 brushDef)
+{
+    const QRectF visible = rect & m_clipBounds;
+    if (visible.isEmpty() || !spend(area(visible)))
+        return;
+    QBrush brush = makeBrush(brushDef);
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    switch ((rop >> 16) & 0xFF) {
+    case 0x00: brush = QBrush(Qt::black); break; // BLACKNESS
+    case 0xFF: brush = QBrush(Qt::white); break; // WHITENESS
+    case 0xAA: return;                           // the destination as it is
+    case 0x55:                                   // DSTINVERT
+        if (!m_rasterOps)
+            return;
+        brush = QBrush(Qt::black);
+        mode = QPainter::RasterOp_NotDestination;
+        break;
+    case 0x5A: // PATINVERT
+        if (m_rasterOps)
+            mode = QPainter::RasterOp_SourceXorDestination;
+        break;
+    default: // PATCOPY and the rest
+        break;
+    }
+    if (brush.style() == Qt::NoBrush)
+        return;
+    m_painter.setCompositionMode(mode);
+    m_painter.setRenderHint(QPainter::Antialiasing, mode == QPainter::CompositionMode_SourceOver);
+    m_painter.fillRect(rect, brush);
+}
+
+void Player::drawBitmap(const Record &r)
+{
+    const BitmapDef &bitmap = m_wmf.bitmaps[r.index];
+    QImage image = bitmap.image;
+    if (bitmap.monochrome) // a device bitmap of two colours: text colour and background
+        image.setColorTable({m_dc.textColor, m_dc.bkColor});
+    const double sw = r.v[6], sh = r.v[7], sx = r.v[4];
+    // StretchDIBits counts the source rows of a bottom-up bitmap from its last row.
+    const double sy = (r.flags & kBitmapSourceFromBottom) ? image.height() - (r.v[5] + sh) : r.v[5];
+    if (sw == 0 || sh == 0)
+        return;
+    const QPointF d0 = map(r.v[0], r.v[1]);
+    const QPointF d1 = map(double(r.v[0]) + r.v[2], double(r.v[1]) + r.v[3]);
+    if (d0.x() == d1.x() || d0.y() == d1.y())
+        return;
+    // Source pixels onto the destination; opposite signs mirror the picture.
+    const double scaleX = (d1.x() - d0.x()) / sw, scaleY = (d1.y() - d0.y()) / sh;
+    const QTransform toDevice(scaleX, 0, 0, scaleY, d0.x() - sx * scaleX, d0.y() - sy * scaleY);
+    const QRectF source = QRectF(sx, sy, sw, sh).normalized() & QRectF(image.rect());
+    if (source.isEmpty())
+        return;
+    const QRectF visible = toDevice.mapRect(source) & m_clipBounds;
+    if (visible.isEmpty() || !spend(2 * area(visible)))
+        return;
+    const QPainter::CompositionMode mode =
+        m_rasterOps ? blitMode(r.data) : QPainter::CompositionMode_SourceOver;
+    m_painter.setCompositionMode(mode);
+    m_painter.setRenderHint(QPainter::Antialiasing, mode == QPainter::CompositionMode_SourceOver);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                            m_dc.stretchMode == kHalftone || std::abs(scaleX) < 1 ||
+                                std::abs(scaleY) < 1);
+    const QTransform saved = m_painter.transform();
+    m_painter.setTransform(toDevice, true);
+    m_painter.drawImage(source.topLeft(), image, source);
+    m_painter.setTransform(saved);
+}
+
+QRegion Player::deviceRegion(const QRegion &logical) const
+{
+    QRegion out;
+    for (const QRect &r : logical)
+        out += deviceRect(mapRect(r.left(), r.top(), double(r.right()) + 1, double(r.bottom()) + 1));
+    return out;
+}
+
+void Player::drawRegion(const Record &r)
+{
+    QRegion region = m_wmf.regions[r.index];
+    if (r.op == Op::FrameRegion) {
+        // The frame: what the region loses when it shrinks by the brush's width and height.
+        const int w = std::abs(r.v[0]), h = std::abs(r.v[1]);
+        const QRegion inner = region.translated(w, 0) & region.translated(-w, 0) &
+                              region.translated(0, h) & region.translated(0, -h) & region;
+        region -= inner;
+    }
+    QBrush brush;
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    if (r.op == Op::InvertRegion) {
+        if (!m_rasterOps)
+            return;
+        brush = QBrush(Qt::black);
+        mode = QPainter::RasterOp_NotDestination;
+    } else {
+        brush = makeBrush(r.op == Op::PaintRegion ? m_dc.brush : qint32(r.data));
+    }
+    if (brush.style() == Qt::NoBrush)
+        return;
+    m_painter.setCompositionMode(mode);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const QRect &rect : region) {
+        const QRectF device =
+            mapRect(rect.left(), rect.top(), double(rect.right()) + 1, double(rect.bottom()) + 1);
+        if (!spend(limits::kWorkPerRecord + area(device & m_clipBounds)))
+            return;
+        m_painter.fillRect(device, brush);
+    }
+}
+
+} // namespace lumora::platform::wmf

@@ -1,0 +1,436 @@
+// The WMF player, record by record: small files made here for what Inkscape and LibreOffice
+// never write (map modes, flipped extents, every DIB depth, raster operations, clip records,
+// text alignment and options, brushes, arcs, regions).
+
+#include "platform/wmf/wmfpicture.h"
+#include "wmfbuilder.h"
+#include "wmftestutil.h"
+
+#include <QTest>
+
+using namespace lumora::platform;
+using namespace lumora::platform::wmf;
+using namespace wmftest;
+
+namespace {
+
+constexpr QRgb kWhite = 0xffffffff;
+constexpr QRgb kBlack = 0xff000000;
+constexpr QRgb kRed = 0xffff0000;
+constexpr QRgb kGreen = 0xff00ff00;
+constexpr QRgb kBlue = 0xff0000ff;
+constexpr QRgb kYellow = 0xffffff00;
+
+// A 100 x 100 picture (placeable, 96 per inch: 100 pixels) whose records follow.
+WmfBuilder square()
+{
+    WmfBuilder b;
+    b.placeable(0, 0, 100, 100, 96);
+    return b;
+}
+
+QImage renderSquare(const WmfBuilder &b, QSize size = {100, 100})
+{
+    return render(*loadWmf(b.bytes()), size);
+}
+
+// A 2 x 2 bitmap: red, green over blue, yellow.
+QByteArray quadDib(int bpp, bool topDown = false)
+{
+    const QList<QRgb> palette{kRed, kGreen, kBlue, kYellow};
+    switch (bpp) {
+    case 4:
+        return dib(2, 2, 4, palette, {QByteArray("\x01", 1), QByteArray("\x23", 1)}, 0, topDown);
+    case 8:
+        return dib(2, 2, 8, palette, {QByteArray("\x00\x01", 2), QByteArray("\x02\x03", 2)}, 0,
+                   topDown);
+    case 24:
+        return dib(2, 2, 24, {},
+                   {QByteArray("\x00\x00\xff\x00\xff\x00", 6), QByteArray("\xff\x00\x00\x00\xff\xff", 6)},
+                   0, topDown);
+    default:
+        return dib(2, 2, 32, {},
+                   {QByteArray("\x00\x00\xff\x00\x00\xff\x00\x00", 8),
+                    QByteArray("\xff\x00\x00\x00\x00\xff\xff\x00", 8)},
+                   0, topDown);
+    }
+}
+
+} // namespace
+
+class tst_WmfRecords : public QObject {
+    Q_OBJECT
+
+private slots:
+    void negativeExtentsFlip_data();
+    void negativeExtentsFlip();
+    void fixedMapModes();
+    void viewportOffsets();
+    void dibDepths_data();
+    void dibDepths();
+    void dibRecords();
+    void rasterOperations_data();
+    void rasterOperations();
+    void clipRecords();
+    void textAlignment_data();
+    void textAlignment();
+    void extTextOutOptions();
+    void escapementTurnsText();
+    void symbolFontIsGreek();
+    void hatchedBrushBackground();
+    void patternBrush();
+    void arcsAndPies();
+    void regions();
+};
+
+void tst_WmfRecords::negativeExtentsFlip_data()
+{
+    QTest::addColumn<QPoint>("origin");
+    QTest::addColumn<QPoint>("extent");
+    QTest::addColumn<QPoint>("redAt"); // where the logical square (0..50, 0..50) lands
+    QTest::newRow("plain") << QPoint(0, 0) << QPoint(100, 100) << QPoint(25, 25);
+    QTest::newRow("x flipped") << QPoint(100, 0) << QPoint(-100, 100) << QPoint(75, 25);
+    QTest::newRow("y flipped") << QPoint(0, 100) << QPoint(100, -100) << QPoint(25, 75);
+    QTest::newRow("both flipped") << QPoint(100, 100) << QPoint(-100, -100) << QPoint(75, 75);
+}
+
+void tst_WmfRecords::negativeExtentsFlip()
+{
+    QFETCH(QPoint, origin);
+    QFETCH(QPoint, extent);
+    QFETCH(QPoint, redAt);
+    for (bool placeable : {true, false}) {
+        WmfBuilder b;
+        if (placeable)
+            b.placeable(0, 0, 100, 100, 96);
+        b.windowOrg(origin.x(), origin.y()).windowExt(extent.x(), extent.y());
+        b.brush(0, kRed).select(0).pen(5, 0, 0).select(1).rectangle(0, 0, 50, 50);
+        const auto picture = loadWmf(b.bytes());
+        QCOMPARE(picture->naturalSizeTwips(), QSizeF(1500, 1500));
+        const QImage image = render(*picture, QSize(100, 100));
+        QVERIFY(near(image.pixel(redAt), kRed));
+        QVERIFY(near(image.pixel(100 - redAt.x(), 100 - redAt.y()), kWhite));
+    }
+}
+
+void tst_WmfRecords::fixedMapModes()
+{
+    // MM_TWIPS counts y upwards from the window origin: (0..720, 0..-720) is the top-left
+    // quarter of a one-inch picture, (720..1440, -720..-1440) the bottom-right one.
+    const auto picture = loadWmf(WmfBuilder()
+                                     .mapMode(6)
+                                     .pen(5, 0, 0)
+                                     .select(0)
+                                     .brush(0, kRed)
+                                     .select(1)
+                                     .rectangle(0, 0, 720, -720)
+                                     .brush(0, kBlue)
+                                     .select(2)
+                                     .rectangle(720, -720, 1440, -1440)
+                                     .bytes());
+    QCOMPARE(picture->naturalSizeTwips(), QSizeF(1440, 1440));
+    const QImage image = render(*picture, QSize(96, 96));
+    QVERIFY(near(image.pixel(20, 20), kRed));
+    QVERIFY(near(image.pixel(70, 70), kBlue));
+    QVERIFY(near(image.pixel(70, 20), kWhite));
+}
+
+void tst_WmfRecords::viewportOffsets()
+{
+    // With a viewport extent set, the window maps onto it; offsetting the viewport origin
+    // afterwards moves what follows by that many viewport units.
+    const QImage image = renderSquare(square()
+                                          .windowExt(10, 10)
+                                          .viewportExt(100, 100)
+                                          .pen(5, 0, 0)
+                                          .select(0)
+                                          .brush(0, kRed)
+                                          .select(1)
+                                          .rectangle(0, 0, 2, 2)
+                                          .record(0x0211, {50, 50}) // OFFSETVIEWPORTORG 50, 50
+                                          .rectangle(0, 0, 2, 2));
+    QVERIFY(near(image.pixel(10, 10), kRed));
+    QVERIFY(near(image.pixel(60, 60), kRed));
+    QVERIFY(near(image.pixel(35, 35), kWhite));
+}
+
+void tst_WmfRecords::dibDepths_data()
+{
+    QTest::addColumn<QByteArray>("bitmap");
+    QTest::addColumn<QList<QRgb>>("quarters"); // top left, top right, bottom left, bottom right
+    const QList<QRgb> quad{kRed, kGreen, kBlue, kYellow};
+    QTest::newRow("1 bit") << dib(2, 2, 1, {kRed, kBlue}, {QByteArray("\x40", 1), QByteArray("\x80", 1)})
+                           << QList<QRgb>{kRed, kBlue, kBlue, kRed};
+    QTest::newRow("4 bits") << quadDib(4) << quad;
+    QTest::newRow("8 bits") << quadDib(8) << quad;
+    QTest::newRow("24 bits") << quadDib(24) << quad;
+    QTest::newRow("32 bits") << quadDib(32) << quad;
+    QTest::newRow("24 bits top-down") << quadDib(24, true) << quad;
+    // RLE: bottom row first; a run of one for each pixel, end of line, end of bitmap.
+    QTest::newRow("RLE8") << dib(2, 2, 8, quad, {QByteArray("\x01\x02\x01\x03\x00\x00\x01\x00\x01\x01\x00\x01", 12)}, 1)
+                          << quad;
+    QTest::newRow("RLE4") << dib(2, 2, 4, quad, {QByteArray("\x02\x23\x00\x00\x02\x01\x00\x01", 8)}, 2)
+                          << quad;
+    // Absolute runs of four pixels (4 x 2) in RLE8, and of three (padded to a word) in RLE4.
+    QTest::newRow("RLE8 absolute") << dib(4, 2, 8, quad, {QByteArray("\x00\x04\x02\x02\x03\x03\x00\x00\x00\x04\x00\x00\x01\x01\x00\x01", 16)}, 1)
+                                   << quad;
+    QTest::newRow("RLE4 absolute") << dib(4, 2, 4, quad, {QByteArray("\x00\x03\x22\x30\x01\x30\x00\x00\x00\x03\x00\x10\x01\x10\x00\x01", 16)}, 2)
+                                   << quad;
+}
+
+void tst_WmfRecords::dibDepths()
+{
+    QFETCH(QByteArray, bitmap);
+    QFETCH(QList<QRgb>, quarters);
+    const int width = qFromLittleEndian<qint32>(bitmap.constData() + 4);
+    const QImage image = renderSquare(square().stretchDib(QRect(0, 0, 100, 100), QRect(0, 0, width, 2), bitmap));
+    QVERIFY(near(image.pixel(25, 25), quarters[0]));
+    QVERIFY(near(image.pixel(75, 25), quarters[1]));
+    QVERIFY(near(image.pixel(25, 75), quarters[2]));
+    QVERIFY(near(image.pixel(75, 75), quarters[3]));
+}
+
+void tst_WmfRecords::dibRecords()
+{
+    // DIBSTRETCHBLT of the right column onto the left half; DIBBITBLT of one pixel at a
+    // logical point; a negative destination width mirrors.
+    const QByteArray quad = quadDib(24);
+    QImage image = renderSquare(square().dibStretchBlt(QRect(0, 0, 50, 100), QRect(1, 0, 1, 2), quad));
+    QVERIFY(near(image.pixel(25, 25), kGreen));
+    QVERIFY(near(image.pixel(25, 75), kYellow));
+    QVERIFY(near(image.pixel(75, 50), kWhite));
+    image = renderSquare(square().windowExt(4, 4).dibBitBlt(QPoint(2, 2), QRect(0, 1, 1, 1), quad));
+    QVERIFY(near(image.pixel(60, 60), kBlue));
+    QVERIFY(near(image.pixel(20, 20), kWhite));
+    image = renderSquare(square().stretchDib(QRect(100, 0, -100, 100), QRect(0, 0, 2, 2), quad));
+    QVERIFY(near(image.pixel(25, 25), kGreen));
+    QVERIFY(near(image.pixel(75, 25), kRed));
+}
+
+void tst_WmfRecords::rasterOperations_data()
+{
+    QTest::addColumn<int>("rop2");
+    QTest::addColumn<QRgb>("result"); // a white box drawn over red
+    QTest::newRow("R2_COPYPEN") << 13 << kWhite;
+    QTest::newRow("R2_NOP") << 11 << kRed;
+    QTest::newRow("R2_BLACK") << 1 << kBlack;
+    QTest::newRow("R2_XORPEN") << 7 << QRgb(0xff00ffff);
+    QTest::newRow("R2_MASKPEN") << 9 << kRed;
+    QTest::newRow("R2_NOT") << 6 << QRgb(0xff00ffff);
+    QTest::newRow("R2_NOTCOPYPEN") << 4 << kBlack;
+}
+
+void tst_WmfRecords::rasterOperations()
+{
+    QFETCH(int, rop2);
+    QFETCH(QRgb, result);
+    const QImage image = renderSquare(square()
+                                          .pen(5, 0, 0)
+                                          .select(0)
+                                          .brush(0, kRed)
+                                          .select(1)
+                                          .rectangle(0, 0, 100, 100)
+                                          .brush(0, kWhite)
+                                          .select(2)
+                                          .rop2(rop2)
+                                          .rectangle(20, 20, 80, 80));
+    QVERIFY2(near(image.pixel(50, 50), result, 8), qPrintable(QString::number(image.pixel(50, 50), 16)));
+    QVERIFY(near(image.pixel(5, 5), kRed, 8));
+}
+
+void tst_WmfRecords::clipRecords()
+{
+    // INTERSECTCLIPRECT then EXCLUDECLIPRECT inside a saved state; after RESTOREDC the whole
+    // square can be drawn again.
+    const QImage image = renderSquare(square()
+                                          .pen(5, 0, 0)
+                                          .select(0)
+                                          .brush(0, kRed)
+                                          .select(1)
+                                          .saveDC()
+                                          .intersectClip(10, 10, 60, 60)
+                                          .excludeClip(30, 30, 40, 40)
+                                          .rectangle(0, 0, 100, 100)
+                                          .restoreDC(-1)
+                                          .brush(0, kBlue)
+                                          .select(2)
+                                          .rectangle(70, 70, 100, 100));
+    QVERIFY(near(image.pixel(15, 15), kRed));
+    QVERIFY(near(image.pixel(35, 35), kWhite)); // the excluded hole
+    QVERIFY(near(image.pixel(65, 20), kWhite)); // outside the intersected box
+    QVERIFY(near(image.pixel(85, 85), kBlue));  // the clip was restored
+}
+
+void tst_WmfRecords::textAlignment_data()
+{
+    QTest::addColumn<int>("align");
+    QTest::addColumn<int>("side"); // -1 text left of x = 100, 0 across it, 1 right of it
+    QTest::addColumn<int>("above"); // -1 above y = 100, 1 below it, 0 across (baseline)
+    QTest::newRow("left top") << 0 << 1 << 1;
+    QTest::newRow("right top") << 2 << -1 << 1;
+    QTest::newRow("center top") << 6 << 0 << 1;
+    QTest::newRow("left bottom") << 8 << 1 << -1;
+    QTest::newRow("left baseline") << 24 << 1 << 0;
+}
+
+void tst_WmfRecords::textAlignment()
+{
+    QFETCH(int, align);
+    QFETCH(int, side);
+    QFETCH(int, above);
+    const QImage image = render(*loadWmf(WmfBuilder()
+                                             .placeable(0, 0, 200, 200, 96)
+                                             .font(-30, QStringLiteral("DejaVu Sans"))
+                                             .select(0)
+                                             .textAlign(align)
+                                             .bkMode(1)
+                                             .textOut(100, 100, "HHgg")
+                                             .bytes()),
+                                QSize(200, 200));
+    const QRect box = boundsOf(image, kBlack, 100);
+    QVERIFY(!box.isEmpty());
+    if (side > 0)
+        QVERIFY(box.left() >= 98 && box.left() <= 106);
+    else if (side < 0)
+        QVERIFY(box.right() <= 102 && box.right() >= 94);
+    else
+        QVERIFY(std::abs(box.center().x() - 100) <= 3);
+    if (above > 0)
+        QVERIFY(box.top() >= 100);
+    else if (above < 0)
+        QVERIFY(box.bottom() <= 100);
+    else
+        QVERIFY(box.top() < 95 && box.bottom() > 102); // capitals above, descenders below
+}
+
+void tst_WmfRecords::extTextOutOptions()
+{
+    // ETO_OPAQUE fills its rectangle with the background colour; ETO_CLIPPED cuts the text at
+    // it; advances (dx) place each character.
+    QImage image = render(*loadWmf(WmfBuilder()
+                                       .placeable(0, 0, 200, 100, 96)
+                                       .font(-40, QStringLiteral("DejaVu Sans"))
+                                       .select(0)
+                                       .bkColor(kYellow)
+                                       .bkMode(1)
+                                       .extTextOut(10, 10, "WWWWWWWW", 0x6, QRect(0, 0, 60, 80))
+                                       .bytes()),
+                          QSize(200, 100));
+    QVERIFY(near(image.pixel(55, 75), kYellow));
+    QVERIFY(countNear(image, kBlack, QRect(0, 0, 61, 100), 100) > 50);
+    QCOMPARE(countNear(image, kBlack, QRect(62, 0, 138, 100), 100), 0);
+    image = render(*loadWmf(WmfBuilder()
+                                .placeable(0, 0, 200, 100, 96)
+                                .font(-30, QStringLiteral("DejaVu Sans"))
+                                .select(0)
+                                .bkMode(1)
+                                .extTextOut(10, 10, "II", 0, {}, {150, 10})
+                                .bytes()),
+                   QSize(200, 100));
+    const QRect box = boundsOf(image, kBlack, 100);
+    QVERIFY2(box.width() > 140, qPrintable(QString::number(box.width())));
+}
+
+void tst_WmfRecords::escapementTurnsText()
+{
+    const QImage image = render(*loadWmf(WmfBuilder()
+                                             .placeable(0, 0, 200, 200, 96)
+                                             .font(-24, QStringLiteral("DejaVu Sans"), 700, false, 900)
+                                             .select(0)
+                                             .bkMode(1)
+                                             .textOut(100, 180, "Upwards")
+                                             .bytes()),
+                                QSize(200, 200));
+    const QRect box = boundsOf(image, kBlack, 100);
+    QVERIFY2(box.height() > 2 * box.width(), qPrintable(QStringLiteral("%1 x %2").arg(box.width()).arg(box.height())));
+    QVERIFY(box.bottom() <= 182);
+}
+
+void tst_WmfRecords::symbolFontIsGreek()
+{
+    // SYMBOL_CHARSET with the Symbol face: 'p' is pi. Drawn, not left blank, whatever font
+    // the machine offers.
+    const QImage image = render(*loadWmf(WmfBuilder()
+                                             .placeable(0, 0, 100, 60, 96)
+                                             .font(-40, QStringLiteral("Symbol"), 400, false, 0, 2)
+                                             .select(0)
+                                             .bkMode(1)
+                                             .textOut(10, 5, "pab")
+                                             .bytes()),
+                                QSize(100, 60));
+    QVERIFY(countNear(image, kBlack, {}, 100) > 40);
+}
+
+void tst_WmfRecords::hatchedBrushBackground()
+{
+    // A hatched brush shows its lines and, in OPAQUE background mode, the background colour
+    // between them; in TRANSPARENT mode what was there before.
+    auto paint = [](int bkMode) {
+        return renderSquare(square()
+                                .pen(5, 0, 0)
+                                .select(0)
+                                .bkColor(kYellow)
+                                .bkMode(bkMode)
+                                .brush(2, kBlue, 4) // HS_CROSS
+                                .select(1)
+                                .rectangle(0, 0, 100, 100));
+    };
+    const QImage opaque = paint(2), transparent = paint(1);
+    QVERIFY(countNear(opaque, kBlue, {}, 60) > 1000);
+    QVERIFY(countNear(opaque, kYellow, {}, 60) > 4000);
+    QVERIFY(countNear(transparent, kBlue, {}, 60) > 1000);
+    QCOMPARE(countNear(transparent, kYellow, {}, 60), 0);
+}
+
+void tst_WmfRecords::patternBrush()
+{
+    // A DIB pattern brush of 8 x 8 pixels, left half red, right half blue, tiled.
+    QList<QByteArray> rows;
+    for (int i = 0; i < 8; ++i)
+        rows.append(QByteArray("\x00\x00\x00\x00\x01\x01\x01\x01", 8));
+    const QImage image = renderSquare(square()
+                                          .pen(5, 0, 0)
+                                          .select(0)
+                                          .dibPatternBrush(dib(8, 8, 8, {kRed, kBlue}, rows))
+                                          .select(1)
+                                          .rectangle(0, 0, 100, 100));
+    QVERIFY(near(image.pixel(17, 50), kRed, 8));
+    QVERIFY(near(image.pixel(21, 50), kBlue, 8));
+    QVERIFY(countNear(image, kRed) > 4000 && countNear(image, kBlue) > 4000);
+}
+
+void tst_WmfRecords::arcsAndPies()
+{
+    // PIE from 0 to 90 degrees, counter-clockwise: the top-right quarter of the circle.
+    const QImage image = renderSquare(square()
+                                          .pen(5, 0, 0)
+                                          .select(0)
+                                          .brush(0, kRed)
+                                          .select(1)
+                                          .record(0x081A, {0, 50, 50, 100, 100, 100, 0, 0}));
+    QVERIFY(near(image.pixel(70, 30), kRed));
+    QVERIFY(near(image.pixel(30, 30), kWhite));
+    QVERIFY(near(image.pixel(70, 70), kWhite));
+    QVERIFY(near(image.pixel(30, 70), kWhite));
+}
+
+void tst_WmfRecords::regions()
+{
+    // CREATEREGION with one scan of two rectangles, filled with a brush (FILLREGION).
+    QByteArray region;
+    for (int v : {0, 6, 0, 0, 0, 1, 2, 10, 10, 90, 50}) // header: one scan, bounding box
+        put16(region, v);
+    for (int v : {4, 10, 50, 10, 40, 60, 90, 4}) // scan: 2 rectangles between y 10 and 50
+        put16(region, v);
+    const QImage image = renderSquare(square()
+                                          .brush(0, kBlue)
+                                          .recordBytes(0x06FF, region)
+                                          .record(0x0228, {1, 0}));
+    QVERIFY(near(image.pixel(20, 30), kBlue));
+    QVERIFY(near(image.pixel(80, 30), kBlue));
+    QVERIFY(near(image.pixel(50, 30), kWhite));
+    QVERIFY(near(image.pixel(20, 70), kWhite));
+}
+
+QTEST_MAIN(tst_WmfRecords)
+#include "tst_wmfrecords.moc"
