@@ -1,11 +1,12 @@
 // File Open without the dialog, timed against the reference decoders in the same run:
 // LoadPicture of a 24-megapixel JPEG, a 6000 x 4000 24-bit BMP and a 2000 x 1500 GIF, painted
 // at (0, 0) into a light grey (w + 2) x (h + 2) drawing as the image window does; `djpeg` to
-// PPM on /dev/null for the JPEG, ImageMagick for the GIF and the BMP. The pictures are made
+// PPM on /dev/null for the JPEG, ImageMagick for the GIF and the BMP; and the JPEG again with
+// an Adobe RGB profile, converted to sRGB. The pictures are made
 // with ImageMagick in a temporary folder first. Prints a table of median times, ratios and the
 // peak resident memory each open added, against the picture's decoded size.
 //
-// Usage: bench_open [runs]   (default 7 runs of each; needs convert, djpeg)
+// Usage: bench_open [runs]   (default 7 runs of each; needs convert, djpeg, colord-data)
 #include "platform/loadpicture.h"
 #include "platform/rasterdecoder.h"
 #include "platform/runtimeerror.h"
@@ -80,8 +81,9 @@ void resetPeak()
 }
 
 // What File Open does once the path is chosen: load, make the light grey drawing of two
-// pixels more each way, paint the picture at (0, 0). The drawing is either a plain QImage, as
-// the picture box makes it, or one from allocateZeroedImage (huge pages).
+// pixels more each way, paint the picture at (0, 0). The drawing comes from
+// allocateZeroedImage (huge pages) as the picture box makes it, or for comparison is a plain
+// QImage.
 struct Opened {
     Picture picture;
     QImage drawing;
@@ -129,6 +131,8 @@ int main(int argc, char **argv)
     const QString jpeg = dir.filePath(QStringLiteral("photo.jpg"));
     const QString bmp = dir.filePath(QStringLiteral("photo.bmp"));
     const QString gif = dir.filePath(QStringLiteral("photo.gif"));
+    const QString adobe = dir.filePath(QStringLiteral("photo-adobe.jpg"));
+    const QString profile = QStringLiteral("/usr/share/color/icc/colord/AdobeRGB1998.icc");
     std::printf("Making the pictures with %s...\n", qPrintable(im));
     // A photo-like picture: smooth fractal shapes with film-grain noise, 4:2:0 at quality 90.
     if (!run(im, {"-seed",
@@ -158,7 +162,8 @@ int main(int argc, char **argv)
                   "90",
                   jpeg}) ||
         !run(im, {jpeg, "-type", "truecolor", "BMP3:" + bmp}) ||
-        !run(im, {jpeg, "-resize", "2000x1500!", "-colors", "256", gif}))
+        !run(im, {jpeg, "-resize", "2000x1500!", "-colors", "256", gif}) ||
+        !run(im, {jpeg, "-profile", profile, "-sampling-factor", "2x2", "-quality", "90", adobe}))
         return 1;
 
     const QString devNull = QStringLiteral("/dev/null");
@@ -166,6 +171,8 @@ int main(int argc, char **argv)
         {"JPEG 6000x4000", jpeg, "djpeg", "djpeg", {"-ppm", "-outfile", devNull, jpeg}},
         {"BMP 6000x4000 24-bit", bmp, "ImageMagick", im, {bmp, "ppm:" + devNull}},
         {"GIF 2000x1500", gif, "ImageMagick", im, {gif, "ppm:" + devNull}},
+        // djpeg leaves the colours as they are: the difference is the conversion to sRGB.
+        {"JPEG 6000x4000 AdobeRGB", adobe, "djpeg", "djpeg", {"-ppm", "-outfile", devNull, adobe}},
     };
     std::printf("\nmedian of %d runs, times in ms; File Open = LoadPicture + drawing + paint\n"
                 "%-22s %8s %8s %8s %8s  %-11s %6s  %8s %6s   %s\n",
@@ -175,26 +182,26 @@ int main(int argc, char **argv)
         try {
             fileOpen(row.path, false); // warms the page cache and the code
             const double load = medianMs(runs, [&] { LoadPicture(row.path); });
-            const double open = medianMs(runs, [&] { fileOpen(row.path, false); });
-            const double openHuge = medianMs(runs, [&] { fileOpen(row.path, true); });
+            const double open = medianMs(runs, [&] { fileOpen(row.path, true); });
+            const double openPlain = medianMs(runs, [&] { fileOpen(row.path, false); });
             const double reference = medianMs(runs, [&] { run(row.program, row.arguments); });
             resetPeak();
             const qint64 before = statusKiB("VmRSS:");
-            Opened opened = fileOpen(row.path, false);
+            Opened opened = fileOpen(row.path, true);
             const qint64 peak = (statusKiB("VmHWM:") - before) * 1024;
             const double decoded = double(opened.picture.raster().sizeInBytes());
             std::printf("%-22s %8.1f %8.1f %8.1f %8.1f  %-11s %5.2fx  %7.2fx   %.1f MB / %.1f MB "
                         "= %.2fx\n",
-                        row.name, load, open, openHuge, reference, qPrintable(row.reference),
-                        open / reference, openHuge / reference, double(peak) / 1e6, decoded / 1e6,
+                        row.name, load, open, openPlain, reference, qPrintable(row.reference),
+                        open / reference, openPlain / reference, double(peak) / 1e6, decoded / 1e6,
                         double(peak) / decoded);
         } catch (const RuntimeError &e) {
             std::printf("%-22s failed: %s\n", row.name, qPrintable(e.text()));
             return 1;
         }
     }
-    std::printf("open*: the drawing from allocateZeroedImage (huge pages) instead of a plain "
-                "QImage\n");
+    std::printf("open*: the same with the drawing a plain QImage instead of allocateZeroedImage's "
+                "huge pages\n");
 
     // Bombs: how long a refusal takes, before any pixel is allocated.
     std::printf("\nrefusals (median of %d)\n", runs);

@@ -107,6 +107,9 @@ void convertToSrgb(QImage &image, QByteArrayView iccProfile)
     image.convertToColorSpace(QColorSpace::SRgb);
 }
 
+// Qt's QImageReader is not on this path (its JPEG, GIF and BMP handlers, their format
+// guessing and their 128 MB allocation limit): each reader here checks kMaxPicturePixels
+// against the declared size itself, before it allocates anything.
 QImage decodeRaster(QByteArrayView bytes, PictureFormat format)
 {
     switch (format) {

@@ -101,6 +101,7 @@ private slots:
     void fuzzRegressions_data();
     void fuzzRegressions();
     void headerLies();
+    void iccProfileInChunks();
     void scanLimit();
     void sniffsContentNotName();
     void loadPictureErrors();
@@ -334,6 +335,43 @@ void TestPictures::headerLies()
     for (int i = 46; i < 50; ++i)
         palette[i] = char(0xFF);
     QCOMPARE(decode(palette).image, decode(readFile(corpus(QStringLiteral("b-8bit.bmp")))).image);
+}
+
+// A JPEG APP2 segment holding chunk `sequence` of `count` of an ICC profile.
+QByteArray iccSegment(const QByteArray &chunk, int sequence, int count)
+{
+    QByteArray segment("\xFF\xE2", 2);
+    const qsizetype length = 2 + 12 + 2 + chunk.size();
+    segment += char(length >> 8);
+    segment += char(length & 0xFF);
+    segment += QByteArray("ICC_PROFILE\0", 12);
+    segment += char(sequence);
+    segment += char(count);
+    return segment + chunk;
+}
+
+// Profiles longer than a segment are split into chunks that may come in any order; a missing
+// chunk leaves the picture unconverted rather than converted by half a profile.
+void TestPictures::iccProfileInChunks()
+{
+    const QByteArray original = readFile(corpus(QStringLiteral("j-icc-WideGamutRGB.jpg")));
+    const qsizetype at = original.indexOf("ICC_PROFILE") - 4;
+    QVERIFY(at > 0 && original.mid(at, 2) == "\xFF\xE2");
+    const qsizetype length = (uchar(original[at + 2]) << 8) | uchar(original[at + 3]);
+    const QByteArray profile = original.mid(at + 4 + 14, length - 2 - 14);
+    const QByteArray before = original.left(at);
+    const QByteArray after = original.mid(at + 2 + length);
+    const qsizetype half = profile.size() / 2;
+    const QByteArray first = iccSegment(profile.left(half), 1, 2);
+    const QByteArray second = iccSegment(profile.mid(half), 2, 2);
+
+    const QImage converted = decode(original).image;
+    const QImage unconverted = decode(before + after).image;
+    QVERIFY(!converted.isNull());
+    QVERIFY(converted != unconverted);
+    QCOMPARE(decode(before + second + first + after).image, converted);
+    QCOMPARE(decode(before + second + after).image, unconverted);
+    QCOMPARE(decode(before + first + first + after).image, unconverted);
 }
 
 // Thousands of scans would each walk the whole picture again; they are counted first.
