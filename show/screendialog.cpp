@@ -208,7 +208,6 @@ void ScreenDialog::startAtCurrentFolder()
         m_Dir1->setPath(QDir::rootPath());
     }
     m_Drive1->showDriveOf(m_Dir1->Path());
-    Dir1_Change();
 }
 
 void ScreenDialog::Show()
@@ -328,11 +327,10 @@ void ScreenDialog::chkauto_Click()
     m_txttiempo->setFocus();
 }
 
-bool ScreenDialog::refuseBegin(const QString &text, QWidget *focus)
+void ScreenDialog::refuseBegin(const QString &text, QWidget &focus)
 {
     platform::MsgBox(m_host.dialogs(), text, platform::vbExclamation, QStringLiteral("Error"));
-    focus->setFocus();
-    return true;
+    focus.setFocus();
 }
 
 void ScreenDialog::cmdplay_Click()
@@ -340,16 +338,21 @@ void ScreenDialog::cmdplay_Click()
     // A show needs a picture to start with and an interval its timer can keep; anything else
     // would give a black screen that only Esc ends, so BEGIN says why and stays here.
     const int count = m_lstseleccion->ListCount();
-    if (count == 0 && refuseBegin(emptyShowMessage(), m_File1))
+    if (count == 0) {
+        refuseBegin(emptyShowMessage(), *m_File1);
         return;
-    if (count > kMaxShowFiles && refuseBegin(tooManyPicturesMessage(), m_lstseleccion))
+    }
+    if (count > kMaxShowFiles) {
+        refuseBegin(tooManyPicturesMessage(), *m_lstseleccion);
         return;
+    }
     const bool automatic = m_chkauto->isChecked();
     std::optional<short> interval;
     if (automatic) {
         const QLocale locale;
         interval = intervalMilliseconds(m_txttiempo->text(), locale);
-        if (!interval && refuseBegin(intervalMessage(locale), m_txttiempo)) {
+        if (!interval) {
+            refuseBegin(intervalMessage(locale), *m_txttiempo);
             m_txttiempo->selectAll();
             return;
         }

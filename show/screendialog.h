@@ -78,7 +78,7 @@ private:
     void setTabOrder();
     void startAtCurrentFolder();
     void handle(void (ScreenDialog::*handler)());
-    bool refuseBegin(const QString &text, QWidget *focus);
+    void refuseBegin(const QString &text, QWidget &focus);
 
     platform::MainHost &m_host;
     ShowSettings &m_settings;
