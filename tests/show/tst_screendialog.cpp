@@ -40,6 +40,7 @@ private slots:
     void automaticTransitionEnablesInterval();
     void beginWritesInterval_data();
     void beginWritesInterval();
+    void beginRefusesEmptySelection_data();
     void beginRefusesEmptySelection();
     void secondShowIsManualAndDoesNotLoop();
     void cancelAndCloseBoxLeaveSettings();
@@ -401,12 +402,24 @@ void TestScreenDialog::beginWritesInterval()
     QCOMPARE(settings.ShowFiles, QStringList({m_pictures + QStringLiteral("/a.JPG")}));
 }
 
+void TestScreenDialog::beginRefusesEmptySelection_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::newRow("empty") << 0;
+    // One more than the show's 16-bit position can step past.
+    QTest::newRow("too many") << show::kMaxShowFiles + 1;
+}
+
 void TestScreenDialog::beginRefusesEmptySelection()
 {
+    QFETCH(int, entries);
     ScreenDialog *dialog = openDialog();
+    dialog->lstseleccion().addItems(QStringList(entries, m_pictures + QStringLiteral("/c.bmp")));
     dialog->cmdplay_Click();
     QCOMPARE(m_harness->dialogs.messages.size(), 1);
-    QCOMPARE(m_harness->dialogs.messages[0].text, show::emptyShowMessage());
+    QCOMPARE(m_harness->dialogs.messages[0].text,
+             entries ? show::tooManyPicturesMessage() : show::emptyShowMessage());
+    QVERIFY(show::processShowSettings().ShowFiles.isEmpty());
     QVERIFY(!dialog->isUnloaded());
     QVERIFY(!ShowPlayer::running());
 }

@@ -351,6 +351,17 @@ void TestShowPlayer::failingEntryInTheMiddle()
         QVERIFY(m_harness->dialogs.messages.isEmpty());
         player->Unload();
     }
+    // A timed step stops the same way, and the timer goes on to the next picture.
+    ShowPlayer *player = start({m_small, broken, m_other}, 1, 30000);
+    player->tmrtiepo_Timer();
+    QVERIFY(!player->picshow().isVisible());
+    QCOMPARE(player->lblfile().text(), broken);
+    QCOMPARE(platform::mousePointer(*player), int(platform::vbHourglass));
+    QVERIFY(player->tmrtiepo().Enabled());
+    QCOMPARE(player->tmrtiepo().Interval(), 30000);
+    player->tmrtiepo_Timer();
+    QVERIFY(player->picshow().isVisible());
+    QCOMPARE(player->lblfile().text(), m_other);
 }
 
 void TestShowPlayer::intervalsThatNeverFire_data()
