@@ -29,42 +29,35 @@ void requireDestination(const QPrinter &printer)
 
 PrintJob::~PrintJob()
 {
-    if (m_painter.isActive()) {
-        m_printer.abort();
+    if (m_painter.isActive())
         m_painter.end();
-    }
 }
 
 void PrintJob::begin()
 {
     requireDestination(m_printer);
+    m_ready = true;
+}
+
+void PrintJob::paint(const QImage &image, const QRectF &twips)
+{
+    if (!m_ready)
+        raise(QStringLiteral("The printer is not available"));
+    if (image.isNull())
+        raise(QStringLiteral("There is no picture to print"));
     // The painter works in device units measured from the printable area's corner; the
     // picture's twips are converted with the printer's own resolution.
     m_printer.setFullPage(false);
     if (!m_painter.begin(&m_printer))
         raise(QStringLiteral("The printer could not start the document"));
-}
-
-void PrintJob::paint(const QImage &image, const QRectF &twips)
-{
-    if (!m_painter.isActive())
-        raise(QStringLiteral("The printer has no document"));
-    if (image.isNull())
-        raise(QStringLiteral("There is no picture to print"));
     const QRectF target = twipsToDevice(twips, m_printer.logicalDpiX(), m_printer.logicalDpiY());
     m_painter.drawImage(target, image);
-    m_painted = true;
 }
 
 void PrintJob::finish()
 {
     if (!m_painter.isActive())
-        raise(QStringLiteral("The printer has no document"));
-    if (!m_painted) {
-        m_printer.abort();
-        m_painter.end();
         raise(QStringLiteral("Nothing was printed"));
-    }
     if (!m_painter.end())
         raise(QStringLiteral("The printer did not take the document"));
     if (m_printer.outputFormat() == QPrinter::NativeFormat)

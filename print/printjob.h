@@ -17,19 +17,19 @@ public:
     PrintJob(const PrintJob &) = delete;
     PrintJob &operator=(const PrintJob &) = delete;
 
-    // Checks that the printer can take a job and starts the document.
+    // Checks that the printer can take a job now.
     void begin();
-    // Paints `image` stretched to `twips`, measured from the top left corner of the
-    // printable area.
+    // Starts the document and paints `image` stretched to `twips`, measured from the top left
+    // corner of the printable area. The document only starts with something to paint: the
+    // print system offers no way to withdraw one, and a blank sheet helps nobody.
     void paint(const QImage &image, const QRectF &twips);
-    // Ends the page and the document and hands it to the printer. A document with nothing
-    // painted on it is withdrawn instead: a blank sheet helps nobody.
+    // Ends the page and the document and hands it to the printer.
     void finish();
 
 private:
     QPrinter &m_printer;
     QPainter m_painter;
-    bool m_painted = false;
+    bool m_ready = false;
 };
 
 } // namespace lumora::print
