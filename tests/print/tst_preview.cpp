@@ -30,6 +30,8 @@ private slots:
     void zoomFailsAtTheLimits();
     void closeForgetsTheZoom();
     void secondWindowReplacesThePicture();
+    void metafileStaysAVectorPicture();
+    void openingOnARefusedSheetIsReported();
     void noActiveWindow_data();
     void noActiveWindow();
 
@@ -305,6 +307,38 @@ void TstPreview::secondWindowReplacesThePicture()
                  qAbs(blue.height() - 26) <= 2,
              qPrintable(
                  QStringLiteral("%1 %2 %3").arg(blue.left()).arg(blue.width()).arg(blue.height())));
+}
+
+// A metafile goes to the sheet as the vector picture it is, so each zoom draws it anew.
+void TstPreview::metafileStaysAVectorPicture()
+{
+    MainWindowHarness h;
+    PreviewWindow *form = openPreview(h, QStringLiteral(LUMORA_SOURCE_DIR "/assets/logo.wmf"));
+    QVERIFY(form);
+    QVERIFY(form->pictemp().picture().isVector());
+    form->cmdzoom_Click();
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QVERIFY(!testing::boxOfPixelsOtherThan(form->pichoja().Image(), Qt::white, 40).isNull());
+}
+
+// Print Preview on a sheet zoomed past what can be painted has no trap of its own: the one
+// guard of every handler reports it, and the window stays usable.
+void TstPreview::openingOnARefusedSheetIsReported()
+{
+    MainWindowHarness h;
+    PreviewWindow *form = openPreview(h, m_square);
+    QVERIFY(form);
+    for (int i = 0; i < 5; ++i)
+        form->cmdzoom_Click();
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    image::openPictureWindow(*h.window, m_other);
+    h.window->menuItem(QStringLiteral("mnufilepp"))->trigger();
+    QCOMPARE(h.dialogs.messages.size(), 2);
+    QVERIFY(h.dialogs.messages[1].text.contains(QStringLiteral("Out of memory")));
+    QCOMPARE(preview(h), form);
+    form->cmdzoomout_Click();
+    QCOMPARE(h.dialogs.messages.size(), 2);
+    QVERIFY(!testing::boxOfPixelsOtherThan(form->pichoja().Image(), Qt::white, 100).isNull());
 }
 
 void TstPreview::noActiveWindow_data()
