@@ -61,7 +61,6 @@ void TstPrintLayout::previewRectangleIsSinglePrecision()
     const QRectF r = previewRectangle(QSizeF(3135, 4095), QSizeF(1440, 1440));
     const float sx = 3135.0f / 12240.0f;
     QCOMPARE(r.x(), double(sx * 1440.0f));
-    QCOMPARE(float(r.x()), float(r.x()));
     QVERIFY(r.x() != 3135.0 / 12240.0 * 1440.0);
 }
 
