@@ -2,10 +2,13 @@
 
 #include "platform/appinfo.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace lumora::platform {
 
@@ -60,28 +63,41 @@ QStringList toQtNameFilters(const QString &filter)
     return result;
 }
 
+QWidget *QtDialogs::owner() const
+{
+    // A dialog opened from a modal window (the About box) must stand above that window.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return m_parent;
+}
+
 void QtDialogs::messageBox(const QString &text, int style, const QString &title)
 {
-    QMessageBox box(iconFor(style), title, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(iconFor(style), title, text, QMessageBox::Ok, owner());
     box.exec();
 }
 
 QString QtDialogs::showOpen(const FileDialogRequest &request)
 {
-    return runFileDialog(m_parent, request, false);
+    return runFileDialog(owner(), request, false);
 }
 
 QString QtDialogs::showSave(const FileDialogRequest &request)
 {
-    return runFileDialog(m_parent, request, true);
+    return runFileDialog(owner(), request, true);
 }
 
 bool QtDialogs::showPrinter(QPrinter &printer, const QString &title, int flags)
 {
-    QPrintDialog dialog(&printer, m_parent);
+    QPrintDialog dialog(&printer, owner());
     dialog.setWindowTitle(title);
     if (flags & cdl::PrintHidePrintToFile)
         dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    // The dialog chooses a printer for later prints; it prints nothing itself.
+    if (auto *buttons = dialog.findChild<QDialogButtonBox *>()) {
+        if (QPushButton *ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -55,6 +55,8 @@ public:
     bool showPrinter(QPrinter &printer, const QString &title, int flags) override;
 
 private:
+    QWidget *owner() const;
+
     QWidget *m_parent;
 };
 

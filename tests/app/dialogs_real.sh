@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The real modal dialogs and message boxes of the program, end to end, as a user meets them:
+# the "No active Windows" message, the save dialog writing a BMP under the typed name, and the
+# printer dialog titled "Select Printer", each closed from the keyboard.
+# Usage: dialogs_real.sh <path to lumora> <folder for screenshots>
+set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
+program="$1"
+shots="$2"
+mkdir -p "$shots"
+work="$(mktemp -d)"
+cd "$work"
+convert -size 64x48 gradient:red-blue "$work/picture.bmp"
+
+"$program" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+main=$(wait_for_window '^Lumora$') || fail "no main window"
+sleep 0.5
+
+file_menu() {
+    focus_window "$main"
+    xdotool key --window "$main" alt+f
+    sleep 0.3
+    xdotool key "$@"
+}
+
+# Save As with no picture: the message box, with its title, closed by Return.
+file_menu s
+box=$(wait_for_window '^Error$') || fail "no message box"
+import -window root "$shots/noactive.png"
+xdotool key Return
+wait_for_no_window '^Error$' || fail "the message box stayed"
+
+# Open a picture through the open dialog, then save it through the save dialog under a name
+# without an extension: the file is BMP data under exactly that name.
+file_menu Return
+wait_for_window '^Open File$' >/dev/null || fail "no open dialog"
+sleep 0.5
+xdotool type --delay 5 "$work/picture.bmp"
+xdotool key Return
+wait_for_no_window '^Open File$' || fail "the open dialog stayed"
+sleep 0.5
+file_menu s
+wait_for_window '^File Name$' >/dev/null || fail "no save dialog"
+sleep 0.5
+import -window root "$shots/save.png"
+xdotool type --delay 5 "$work/saved copy"
+xdotool key Return
+wait_for_no_window '^File Name$' || fail "the save dialog stayed"
+for _ in $(seq 1 100); do
+    [[ -s "$work/saved copy" ]] && break
+    sleep 0.05
+done
+[[ "$(identify -format %m "$work/saved copy")" == BMP* ]] || fail "no BMP written under the typed name"
+[[ ! -e "$work/saved copy.bmp" ]] || fail "an extension was added"
+[[ "$(identify -format %wx%h "$work/saved copy")" == 66x50 ]] || fail "the saved picture is not the drawn box"
+
+# Printer Setup: the system's printer dialog under its title; Esc cancels it.
+file_menu Down Down Down Down Return
+wait_for_window '^Select Printer$' >/dev/null || fail "no printer dialog"
+sleep 0.5
+import -window root "$shots/printer.png"
+xdotool key Escape
+wait_for_no_window '^Select Printer$' || fail "the printer dialog stayed"
+kill -0 "$pid" || fail "the program ended"
+echo PASS
