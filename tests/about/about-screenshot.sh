@@ -4,12 +4,12 @@
 # etched groove, the blue mail address and the logo, and Esc closes it again.
 # Usage: about-screenshot.sh <path to lumora> <folder for screenshots>
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
 program="$1"
 shots="$2"
 mkdir -p "$shots"
 cd "$(mktemp -d)"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The colour of one pixel of a picture, as "r g b" in 0..255.
 pixel() {
@@ -22,15 +22,6 @@ count_colour() {
     convert "$1" -crop "$2" +repage -depth 8 txt:- | grep -ci "$3" || true
 }
 
-wait_for_window() {
-    for _ in $(seq 1 100); do
-        local id
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [[ -n "$id" ]] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 
 "$program" &
 pid=$!

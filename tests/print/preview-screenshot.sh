@@ -5,23 +5,14 @@
 # red picture one inch (scaled) inside the sheet, about 25 pixels square.
 # Usage: preview-screenshot.sh <path to lumora> <folder for screenshots>
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
 program="$1"
 shots="$2"
 mkdir -p "$shots"
 work=$(mktemp -d)
 cd "$work"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
-wait_for_window() {
-    local deadline=$((SECONDS + 15)) w
-    while ((SECONDS < deadline)); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [[ -n "$w" ]] && { echo "$w"; return 0; }
-        sleep 0.05
-    done
-    return 1
-}
 
 # "r g b" of one screen pixel of the last screenshot.
 pixel() {

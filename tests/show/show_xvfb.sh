@@ -5,23 +5,14 @@
 # step through the pictures, and Esc lands in an image window holding the last one.
 # Usage: show_xvfb.sh <path to lumora> <folder for screenshots>
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
 program="$1"
 shots="$2"
 mkdir -p "$shots"
 work=$(mktemp -d)
 cd "$work" # the dialog opens in the process's folder
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
-wait_for_window() {
-    local deadline=$((SECONDS + 15)) w
-    while ((SECONDS < deadline)); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [[ -n "$w" ]] && { echo "$w"; return 0; }
-        sleep 0.05
-    done
-    return 1
-}
 
 # The colour of one screen pixel in a screenshot, as "r,g,b".
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
