@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <memory>
 // jpeglib.h needs FILE and size_t first, and jerror.h needs jpeglib.h.
 // clang-format off
 #include <jpeglib.h>
@@ -85,13 +86,15 @@ struct Placement {
     }
 };
 
+enum class Cmyk { None, Inverted, Plain };
+
 struct DecodeJob {
     QByteArrayView bytes;
     Placement placement;
+    Cmyk cmyk = Cmyk::None;
+    const IccToSrgb *cmykProfile = nullptr; // the file's CMYK profile, when usable
     QImage image;
 };
-
-enum class Cmyk { None, Inverted, Plain };
 
 // CMYK to RGB32 in place, without a profile: each ink takes away its share of the light.
 // Photoshop writes inverted values (255 is no ink) and marks its files with an Adobe segment;
@@ -108,6 +111,15 @@ void cmykToRgb32(uchar *row, int width, Cmyk cmyk)
         const quint32 b = ((p[2] ^ flip) * k + 127) / 255;
         out[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
     }
+}
+
+// CMYK rows through the file's profile when it has a usable one, else by the inks alone.
+void convertCmyk(uchar *row, const DecodeJob &job)
+{
+    if (job.cmykProfile)
+        job.cmykProfile->convert(row, row, job.placement.width);
+    else
+        cmykToRgb32(row, job.placement.width, job.cmyk);
 }
 
 void mirrorRow(uchar *row, int width)
@@ -140,7 +152,7 @@ bool allocate(DecodeJob &job, QImage::Format format) noexcept
     }
 }
 
-void readRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
+void readRows(j_decompress_ptr cinfo, DecodeJob &job)
 {
     const Placement &placement = job.placement;
     const int height = int(cinfo->output_height);
@@ -150,14 +162,14 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
         JSAMPROW row = job.image.scanLine(target);
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
             stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
-        if (cmyk != Cmyk::None)
-            cmykToRgb32(row, placement.width, cmyk);
+        if (job.cmyk != Cmyk::None)
+            convertCmyk(row, job);
         if (placement.mirrorsRows())
             mirrorRow(row, placement.width);
     }
 }
 
-void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
+void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
 {
     const Placement &placement = job.placement;
     const int height = int(cinfo->output_height);
@@ -170,8 +182,8 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job, Cmyk cmyk)
         for (int r = 0; r < rows; ++r) {
             if (jpeg_read_scanlines(cinfo, strip + r, 1) != 1)
                 stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
-            if (cmyk != Cmyk::None)
-                cmykToRgb32(strip[r], placement.width, cmyk);
+            if (job.cmyk != Cmyk::None)
+                convertCmyk(strip[r], job);
         }
         turnStrip(strip, rows, first, placement, job.image);
     }
@@ -198,12 +210,11 @@ Outcome runLibjpeg(DecodeJob &job)
     if (int(cinfo.image_width) != job.placement.width ||
         int(cinfo.image_height) != job.placement.height)
         stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::Damaged);
-    Cmyk cmyk = Cmyk::None;
-    if (cinfo.num_components == 4)
-        cmyk = cinfo.saw_Adobe_marker ? Cmyk::Inverted : Cmyk::Plain;
+    if ((cinfo.num_components == 4) != (job.cmyk != Cmyk::None))
+        stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::Damaged);
     // BGRX is exactly QImage::Format_RGB32 in memory, for greyscale pictures too: the picture
     // box paints 32-bit pictures by copying, anything else through a converted copy.
-    cinfo.out_color_space = cmyk != Cmyk::None ? JCS_CMYK : JCS_EXT_BGRX;
+    cinfo.out_color_space = job.cmyk != Cmyk::None ? JCS_CMYK : JCS_EXT_BGRX;
     // Multi-scan files keep every coefficient: 128 bytes a block. Allow twice that and some
     // working space, so that no unforeseen request can grow beyond what the frame needs.
     long coefficientBytes = 0;
@@ -216,9 +227,9 @@ Outcome runLibjpeg(DecodeJob &job)
     if (!allocate(job, QImage::Format_RGB32))
         stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
     if (job.placement.turnsQuarter())
-        readTurnedRows(&cinfo, job, cmyk);
+        readTurnedRows(&cinfo, job);
     else
-        readRows(&cinfo, job, cmyk);
+        readRows(&cinfo, job);
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return Outcome::Decoded;
@@ -234,6 +245,16 @@ QImage decodeJpeg(QByteArrayView bytes)
     job.placement.orientation = exifOrientation(layout.exif);
     job.placement.width = layout.width;
     job.placement.height = layout.height;
+    std::unique_ptr<IccToSrgb> cmykProfile;
+    if (layout.components == 4) {
+        job.cmyk = layout.adobe ? Cmyk::Inverted : Cmyk::Plain;
+        cmykProfile = std::make_unique<IccToSrgb>(
+            layout.icc,
+            job.cmyk == Cmyk::Inverted ? IccToSrgb::Input::CmykInverted : IccToSrgb::Input::Cmyk,
+            qint64(layout.width) * layout.height);
+        if (!cmykProfile->isNull())
+            job.cmykProfile = cmykProfile.get();
+    }
     switch (runLibjpeg(job)) {
     case Outcome::Decoded:
         break;

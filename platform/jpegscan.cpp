@@ -167,6 +167,8 @@ void keepApplicationData(quint8 marker, const uchar *p, qsizetype length, JpegLa
     static constexpr char iccTag[] = "ICC_PROFILE"; // with the terminator: 12 bytes
     if (marker == 0xE1 && layout.exif.isEmpty() && length >= 6 && std::memcmp(p, exifTag, 6) == 0) {
         layout.exif = QByteArrayView(reinterpret_cast<const char *>(p) + 6, length - 6);
+    } else if (marker == 0xEE && length >= 12 && std::memcmp(p, "Adobe", 5) == 0) {
+        layout.adobe = true; // as libjpeg tells it
     } else if (marker == 0xE2 && length >= 14 && std::memcmp(p, iccTag, 12) == 0) {
         icc.push_back(
             {p[12], p[13], QByteArrayView(reinterpret_cast<const char *>(p) + 14, length - 14)});
@@ -245,7 +247,7 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
             if (++layout.scans > kMaxJpegScans)
                 refusePicture();
             pos = end;
-        } else if (marker == 0xE1 || marker == 0xE2) {
+        } else if (marker == 0xE1 || marker == 0xE2 || marker == 0xEE) {
             keepApplicationData(marker, payload, payloadLength, layout, icc);
         }
     }

@@ -13,6 +13,7 @@ struct JpegLayout {
     int scans = 0;
     bool progressive = false;
     bool arithmetic = false;
+    bool adobe = false;  // an Adobe APP14 segment: CMYK values are stored inverted
     QByteArrayView exif; // the TIFF data of the first Exif APP1 segment, if any
     QByteArray icc;      // the ICC profile assembled from its APP2 chunks, if whole
 };

@@ -6,6 +6,7 @@
 #include "platform/runtimeerror.h"
 
 #include <QColorSpace>
+#include <lcms2.h>
 #include <new>
 #include <sys/mman.h>
 
@@ -16,6 +17,8 @@ namespace {
 // Below this an ordinary heap block is cheaper than a mapping of its own.
 constexpr qsizetype kMappedImageBytes = qsizetype(4) << 20;
 constexpr qsizetype kHugePageBytes = qsizetype(2) << 20;
+// From about here a colour transform's precomputed tables cost less than going without them.
+constexpr qint64 kPixelsWorthTables = 250'000;
 
 struct Mapping {
     void *address;
@@ -95,13 +98,75 @@ QImage allocateZeroedImage(QSize size, QImage::Format format)
     return image;
 }
 
+namespace {
+
+// Qt tells an sRGB profile however it is written down (curves as tables or formulas); such a
+// profile needs no conversion at all.
+bool isSrgb(QByteArrayView iccProfile)
+{
+    const QColorSpace space = QColorSpace::fromIccProfile(iccProfile.toByteArray());
+    return space.isValid() && space == QColorSpace(QColorSpace::SRgb);
+}
+
+} // namespace
+
+IccToSrgb::IccToSrgb(QByteArrayView iccProfile, Input input, qint64 pixels)
+{
+    if (iccProfile.isEmpty() || (input == Input::Bgrx && isSrgb(iccProfile)))
+        return;
+    cmsHPROFILE source =
+        cmsOpenProfileFromMem(iccProfile.data(), cmsUInt32Number(iccProfile.size()));
+    if (!source)
+        return;
+    const bool cmyk = input != Input::Bgrx;
+    const cmsColorSpaceSignature expected = cmyk ? cmsSigCmykData : cmsSigRgbData;
+    if (cmsGetColorSpace(source) == expected) {
+        cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+        const cmsUInt32Number format = input == Input::Bgrx   ? TYPE_BGRA_8
+                                       : input == Input::Cmyk ? TYPE_CMYK_8
+                                                              : TYPE_CMYK_8_REV;
+        const cmsUInt32Number flags = pixels < kPixelsWorthTables ? cmsFLAGS_NOOPTIMIZE : 0;
+        m_transform =
+            cmsCreateTransform(source, format, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, flags);
+        cmsCloseProfile(srgb);
+    }
+    cmsCloseProfile(source);
+}
+
+IccToSrgb::~IccToSrgb()
+{
+    if (m_transform)
+        cmsDeleteTransform(m_transform);
+}
+
+void IccToSrgb::convert(const uchar *in, uchar *out, int width) const
+{
+    cmsDoTransform(m_transform, in, out, cmsUInt32Number(width));
+    // Little CMS leaves the fourth byte alone; RGB32 wants it opaque.
+    auto *pixels = reinterpret_cast<quint32 *>(out);
+    for (int x = 0; x < width; ++x)
+        pixels[x] |= 0xFF000000u;
+}
+
 void convertToSrgb(QImage &image, QByteArrayView iccProfile)
 {
     if (iccProfile.isEmpty())
         return;
-    // A deep copy: the colour space keeps the profile, and the bytes may be a mapped file.
+    if (image.format() == QImage::Format_RGB32) {
+        const IccToSrgb transform(iccProfile, IccToSrgb::Input::Bgrx,
+                                  qint64(image.width()) * image.height());
+        if (transform.isNull())
+            return;
+        for (int y = 0; y < image.height(); ++y)
+            transform.convert(image.scanLine(y), image.scanLine(y), image.width());
+        return;
+    }
+    // Pictures with transparency (a BMP with alpha and a profile) through Qt, which knows
+    // premultiplied alpha.
+    if (isSrgb(iccProfile))
+        return;
     const QColorSpace source = QColorSpace::fromIccProfile(iccProfile.toByteArray());
-    if (!source.isValid() || source == QColorSpace(QColorSpace::SRgb))
+    if (!source.isValid())
         return;
     image.setColorSpace(source);
     image.convertToColorSpace(QColorSpace::SRgb);

@@ -23,10 +23,10 @@ inline constexpr int kMaxJpegScans = 256;
 // (truncated, damaged, unsupported variant, or more than kMaxPicturePixels), and
 // errors::OutOfMemory when the machine cannot hold a picture that is within the limits.
 //
-// The result is Format_RGB32 for opaque pictures and Format_ARGB32_Premultiplied when the picture has transparent parts (a GIF's
-// transparent colour, a BMP's alpha channel, pixels an RLE BMP leaves undefined): the picture
-// box paints it over its background colour. JPEG colours are converted to sRGB when the file
-// carries an ICC profile, and the EXIF orientation is applied.
+// The result is Format_RGB32 for opaque pictures and Format_ARGB32_Premultiplied when the picture
+// has transparent parts (a GIF's transparent colour, a BMP's alpha channel, pixels an RLE BMP
+// leaves undefined): the picture box paints it over its background colour. JPEG colours are
+// converted to sRGB when the file carries an ICC profile, and the EXIF orientation is applied.
 QImage decodeRaster(QByteArrayView bytes, PictureFormat format);
 
 // Throws the run-time error for bytes that are not a whole, sane picture of their format.
@@ -39,8 +39,33 @@ QImage decodeRaster(QByteArrayView bytes, PictureFormat format);
 // runs out.
 QImage allocateZeroedImage(QSize size, QImage::Format format);
 
-// Converts `image` in place from the colour space of `iccProfile` to sRGB. Profiles that Qt
-// cannot read, and sRGB itself, leave the image as it is.
+// A colour transform from an embedded ICC profile to sRGB, by Little CMS, over rows of
+// pixels. Null when the profile is unreadable, is sRGB already, or does not describe `input`.
+class IccToSrgb final {
+public:
+    enum class Input {
+        Bgrx,         // QImage::Format_RGB32 rows, converted in place
+        Cmyk,         // CMYK, 255 is full ink
+        CmykInverted, // CMYK as Photoshop writes it, 255 is no ink
+    };
+
+    // `pixels` is how many pixels will go through: Little CMS takes a while to prepare its
+    // fast tables (0.1 s for a CMYK profile), which only big pictures repay.
+    IccToSrgb(QByteArrayView iccProfile, Input input, qint64 pixels);
+    ~IccToSrgb();
+    IccToSrgb(const IccToSrgb &) = delete;
+    IccToSrgb &operator=(const IccToSrgb &) = delete;
+
+    bool isNull() const { return m_transform == nullptr; }
+    // Converts `width` pixels at `in` into opaque RGB32 pixels at `out` (`in` may be `out`).
+    void convert(const uchar *in, uchar *out, int width) const;
+
+private:
+    void *m_transform = nullptr;
+};
+
+// Converts `image` in place from the colour space of `iccProfile` to sRGB. Profiles that
+// cannot be read, that are not RGB, and sRGB itself leave the image as it is.
 void convertToSrgb(QImage &image, QByteArrayView iccProfile);
 
 } // namespace lumora::platform

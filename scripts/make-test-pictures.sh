@@ -48,6 +48,12 @@ jpeg j-rgb.jpg -quality 90 -rgb
 "$IM" base.ppm -colorspace CMYK -quality 90 j-ycck.jpg
 ref j-ycck.jpg -colorspace sRGB
 
+# CMYK made through a CMYK profile and carrying it, as print workflows make it: shown through
+# the profile (here Ghostscript's default CMYK profile), not by the inks alone.
+"$IM" base.ppm -profile "$profiles/sRGB.icc" -profile /usr/share/color/icc/ghostscript/default_cmyk.icc \
+    -quality 90 j-cmyk-profile.jpg
+ref j-cmyk-profile.jpg -profile "$profiles/sRGB.icc"
+
 # EXIF orientations 1 to 8 on a colour and on a greyscale picture.
 for n in 1 2 3 4 5 6 7 8; do
     cp j-baseline-420.jpg "j-orient-$n.jpg"

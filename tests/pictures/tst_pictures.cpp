@@ -131,7 +131,8 @@ void TestPictures::variants_data()
     // CMYK to RGB without a profile: rounding differs by a level between the two programs.
     QTest::newRow("j-ycck.jpg") << QStringLiteral("j-ycck.jpg") << 1;
     QTest::newRow("j-ycck-orient-8.jpg") << QStringLiteral("j-ycck-orient-8.jpg") << 1;
-    // Profile conversions: Qt's colour transform against Little CMS.
+    // Profile conversions: both through Little CMS, ImageMagick at 16 bits a channel.
+    QTest::newRow("j-cmyk-profile.jpg") << QStringLiteral("j-cmyk-profile.jpg") << 4;
     for (const char *name : {"j-icc-AdobeRGB1998.jpg", "j-icc-WideGamutRGB.jpg",
                              "j-icc-ProPhotoRGB.jpg", "j-icc-sRGB.jpg"})
         QTest::newRow(name) << QString::fromLatin1(name) << 3;
