@@ -32,6 +32,14 @@ void unmapImage(void *info)
     delete mapping;
 }
 
+// Qt tells an sRGB profile however it is written down (curves as tables or formulas); such a
+// profile needs no conversion at all.
+bool isSrgb(QByteArrayView iccProfile)
+{
+    const QColorSpace space = QColorSpace::fromIccProfile(iccProfile.toByteArray());
+    return space.isValid() && space == QColorSpace(QColorSpace::SRgb);
+}
+
 [[noreturn]] void throwOutOfMemory()
 {
     throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
@@ -97,18 +105,6 @@ QImage allocateZeroedImage(QSize size, QImage::Format format)
     }
     return image;
 }
-
-namespace {
-
-// Qt tells an sRGB profile however it is written down (curves as tables or formulas); such a
-// profile needs no conversion at all.
-bool isSrgb(QByteArrayView iccProfile)
-{
-    const QColorSpace space = QColorSpace::fromIccProfile(iccProfile.toByteArray());
-    return space.isValid() && space == QColorSpace(QColorSpace::SRgb);
-}
-
-} // namespace
 
 IccToSrgb::IccToSrgb(QByteArrayView iccProfile, Input input, qint64 pixels)
 {
