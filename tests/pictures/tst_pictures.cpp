@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace lumora;
 using namespace lumora::platform;
@@ -105,6 +106,7 @@ private slots:
     void scanLimit();
     void sniffsContentNotName();
     void loadPictureErrors();
+    void unreadableFile();
 };
 
 void TestPictures::initTestCase()
@@ -450,6 +452,23 @@ void TestPictures::loadPictureErrors()
         } catch (const RuntimeError &e) {
             QCOMPARE(e.number(), c.error);
         }
+    }
+}
+
+void TestPictures::unreadableFile()
+{
+    if (geteuid() == 0)
+        QSKIP("root reads any file");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("locked.jpg"));
+    writeFile(path, readFile(corpus(QStringLiteral("j-baseline-420.jpg"))));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+    try {
+        LoadPicture(path);
+        QFAIL("an unreadable file was loaded");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), errors::PermissionDenied);
     }
 }
 
