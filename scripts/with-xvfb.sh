@@ -2,18 +2,24 @@
 # Runs a command on a private X server (Xvfb, 1280x1024, 24 bits, 96 dpi) with a private
 # D-Bus session bus, and stops both afterwards. Usage: with-xvfb.sh command [args...]
 set -euo pipefail
-for n in $(seq 90 190); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=$n; break; }
-done
-: "${display:?no free X display}"
-Xvfb ":$display" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells which: two tests starting at once cannot collide.
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb_pid=$!
-cleanup() { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
+cleanup() {
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    rm -f "$displayfile"
+}
 trap cleanup EXIT
-for _ in $(seq 1 100); do
-    [[ -e /tmp/.X11-unix/X$display ]] && break
+display=""
+for _ in $(seq 1 200); do
+    display=$(head -n1 "$displayfile" 2>/dev/null || true)
+    [[ -n "$display" ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
     sleep 0.05
 done
+[[ -n "$display" ]] || { echo "Xvfb gave no display" >&2; exit 1; }
 export DISPLAY=":$display"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
