@@ -40,6 +40,13 @@ qint64 ceilDiv(qint64 a, qint64 b)
     return (a + b - 1) / b;
 }
 
+// A progressive file keeps every coefficient of the picture in memory while it decodes: 128
+// bytes a block, up to twice the picture's bitmap. Huffman scans cannot code a block in less
+// than a bit, but arithmetic coding can code a flat one in almost nothing, so a progressive
+// arithmetic-coded file must carry at least a byte of coded data per this many blocks.
+// Photos carry several bytes a block; only a flat picture could go below.
+constexpr qint64 kArithmeticBlocksPerByte = 64;
+
 quint16 be16(const uchar *p)
 {
     return qFromBigEndian<quint16>(p);
@@ -201,6 +208,14 @@ QByteArray assembleIcc(const std::vector<IccChunk> &chunks)
     return profile;
 }
 
+qint64 blocksInFrame(const Frame &frame)
+{
+    qint64 blocks = 0;
+    for (int c = 0; c < frame.count; ++c)
+        blocks += blocksInScan(frame, {c, 0, 0, 0}, 1);
+    return blocks;
+}
+
 } // namespace
 
 JpegLayout readJpegLayout(QByteArrayView bytes)
@@ -213,6 +228,7 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
     Frame frame;
     std::vector<IccChunk> icc;
     qsizetype pos = 2;
+    qint64 codedBytes = 0;
     for (;;) {
         // Like libjpeg, skip stray bytes and fill bytes before a marker.
         while (pos < size && data[pos] != 0xFF)
@@ -244,6 +260,7 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
             if (end < 0)
                 refusePicture(); // the scan's data runs to the end of the file
             checkScan(frame, payload, payloadLength, end - pos);
+            codedBytes += end - pos;
             if (++layout.scans > kMaxJpegScans)
                 refusePicture();
             pos = end;
@@ -252,6 +269,9 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
         }
     }
     if (!frame.seen || layout.scans == 0)
+        refusePicture();
+    if (layout.arithmetic && layout.progressive &&
+        codedBytes * kArithmeticBlocksPerByte < blocksInFrame(frame))
         refusePicture();
     layout.icc = assembleIcc(icc);
     return layout;

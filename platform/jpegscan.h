@@ -23,7 +23,9 @@ struct JpegLayout {
 // before EOI, a malformed segment, a coding process libjpeg cannot decode, a frame larger than
 // kMaxPicturePixels, more than kMaxJpegScans scans, and a Huffman scan whose data is too short
 // to hold one code per block (a file that is truncated or declares far more picture than it
-// carries). Bytes after EOI are ignored (cameras append previews and videos there).
+// carries), and a progressive arithmetic-coded file with less than a byte of coded data per
+// 64 blocks (see kArithmeticBlocksPerByte). Bytes after EOI are ignored (cameras append previews
+// and videos there).
 JpegLayout readJpegLayout(QByteArrayView bytes);
 
 // The EXIF orientation (1 to 8) found in `tiff`, the TIFF data of an Exif segment; 1 when

@@ -275,6 +275,11 @@ void TestPictureLimits::bombs_data()
     QTest::newRow("BMP of 100000 x 100000") << bmpWithSize(100000, 100000);
     QTest::newRow("BMP of 2^31 - 1 square") << bmpWithSize(0x7FFFFFFF, 0x7FFFFFFF);
     QTest::newRow("RLE BMP of 30000 x 30000") << rleBmp(30000, 30000, 10);
+    // Found by the fuzzer: 378 bytes declaring 144 megapixels, progressive and arithmetic-coded,
+    // which would have kept a coefficient buffer of 400 MB besides the picture.
+    QTest::newRow("progressive arithmetic JPEG of 10593 x 13629 in 378 bytes")
+        << readFile(QStringLiteral(LUMORA_SOURCE_DIR "/tests/data/fuzz-regressions/"
+                                                     "jpeg-tiny-progressive-arithmetic-144mp.jpg"));
     QTest::newRow("bmpsuite reallybig.bmp")
         << readFile(QStringLiteral(LUMORA_SOURCE_DIR "/tests/data/bmpsuite/b/reallybig.bmp"));
 }
