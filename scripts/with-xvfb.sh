@@ -33,6 +33,9 @@ if [[ "${LUMORA_XVFB_WM:-0}" == 1 ]]; then
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
         sleep 0.05
     done
+    # The manager announces itself before it has finished taking over the screen; a window
+    # mapped in between can be lost to it.
+    sleep 0.5
 fi
 exec_status=0
 dbus-run-session -- "$@" || exec_status=$?
