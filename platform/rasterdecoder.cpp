@@ -108,19 +108,15 @@ QImage allocateZeroedImage(QSize size, QImage::Format format)
 
 IccToSrgb::IccToSrgb(QByteArrayView iccProfile, Input input, qint64 pixels)
 {
-    if (iccProfile.isEmpty() || (input == Input::Bgrx && isSrgb(iccProfile)))
+    if (iccProfile.isEmpty())
         return;
     cmsHPROFILE source =
         cmsOpenProfileFromMem(iccProfile.data(), cmsUInt32Number(iccProfile.size()));
     if (!source)
         return;
-    const bool cmyk = input != Input::Bgrx;
-    const cmsColorSpaceSignature expected = cmyk ? cmsSigCmykData : cmsSigRgbData;
-    if (cmsGetColorSpace(source) == expected) {
+    if (cmsGetColorSpace(source) == cmsSigCmykData) {
         cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-        const cmsUInt32Number format = input == Input::Bgrx   ? TYPE_BGRA_8
-                                       : input == Input::Cmyk ? TYPE_CMYK_8
-                                                              : TYPE_CMYK_8_REV;
+        const cmsUInt32Number format = input == Input::Cmyk ? TYPE_CMYK_8 : TYPE_CMYK_8_REV;
         const cmsUInt32Number flags = pixels < kPixelsWorthTables ? cmsFLAGS_NOOPTIMIZE : 0;
         m_transform =
             cmsCreateTransform(source, format, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, flags);
@@ -146,21 +142,9 @@ void IccToSrgb::convert(const uchar *in, uchar *out, int width) const
 
 void convertToSrgb(QImage &image, QByteArrayView iccProfile)
 {
-    if (iccProfile.isEmpty())
+    if (iccProfile.isEmpty() || isSrgb(iccProfile))
         return;
-    if (image.format() == QImage::Format_RGB32) {
-        const IccToSrgb transform(iccProfile, IccToSrgb::Input::Bgrx,
-                                  qint64(image.width()) * image.height());
-        if (transform.isNull())
-            return;
-        for (int y = 0; y < image.height(); ++y)
-            transform.convert(image.scanLine(y), image.scanLine(y), image.width());
-        return;
-    }
-    // Pictures with transparency (a BMP with alpha and a profile) through Qt, which knows
-    // premultiplied alpha.
-    if (isSrgb(iccProfile))
-        return;
+    // Qt spreads the work over the processor's cores and knows premultiplied alpha.
     const QColorSpace source = QColorSpace::fromIccProfile(iccProfile.toByteArray());
     if (!source.isValid())
         return;

@@ -39,14 +39,13 @@ QImage decodeRaster(QByteArrayView bytes, PictureFormat format);
 // runs out.
 QImage allocateZeroedImage(QSize size, QImage::Format format);
 
-// A colour transform from an embedded ICC profile to sRGB, by Little CMS, over rows of
-// pixels. Null when the profile is unreadable, is sRGB already, or does not describe `input`.
+// A colour transform from a CMYK ICC profile to sRGB, by Little CMS (Qt 6.4 reads only RGB
+// profiles), over rows of pixels. Null when the profile is unreadable or not a CMYK profile.
 class IccToSrgb final {
 public:
     enum class Input {
-        Bgrx,         // QImage::Format_RGB32 rows, converted in place
-        Cmyk,         // CMYK, 255 is full ink
-        CmykInverted, // CMYK as Photoshop writes it, 255 is no ink
+        Cmyk,         // 255 is full ink
+        CmykInverted, // as Photoshop writes it, 255 is no ink
     };
 
     // `pixels` is how many pixels will go through: Little CMS takes a while to prepare its
@@ -64,8 +63,8 @@ private:
     void *m_transform = nullptr;
 };
 
-// Converts `image` in place from the colour space of `iccProfile` to sRGB. Profiles that
-// cannot be read, that are not RGB, and sRGB itself leave the image as it is.
+// Converts `image` in place from the colour space of the RGB profile `iccProfile` to sRGB.
+// Profiles Qt cannot read, and sRGB itself, leave the image as it is.
 void convertToSrgb(QImage &image, QByteArrayView iccProfile);
 
 } // namespace lumora::platform
