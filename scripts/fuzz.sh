@@ -21,6 +21,8 @@ seeds_for() {
 }
 
 mkdir -p "$build/findings"
+# Leaks of the libraries we draw text with are not ours (see the file for each reason).
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
 status=0
 for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
