@@ -104,7 +104,7 @@ void HelpWindow::buildTabs()
                     m_browser->setSource(links.first().url);
             });
     connect(searcher->queryWidget(), &QHelpSearchQueryWidget::search, this,
-            [this, searcher] { searcher->search(searcher->queryWidget()->searchInput()); });
+            [searcher] { searcher->search(searcher->queryWidget()->searchInput()); });
     connect(searcher->resultWidget(), &QHelpSearchResultWidget::requestShowLink, m_browser,
             [this](const QUrl &url) { m_browser->setSource(url); });
     connect(searcher, &QHelpSearchEngine::searchingFinished, this, &HelpWindow::searchFinished);
