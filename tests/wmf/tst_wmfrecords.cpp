@@ -14,13 +14,6 @@ using namespace wmftest;
 
 namespace {
 
-constexpr QRgb kWhite = 0xffffffff;
-constexpr QRgb kBlack = 0xff000000;
-constexpr QRgb kRed = 0xffff0000;
-constexpr QRgb kGreen = 0xff00ff00;
-constexpr QRgb kBlue = 0xff0000ff;
-constexpr QRgb kYellow = 0xffffff00;
-
 // A 100 x 100 picture (placeable, 96 per inch: 100 pixels) whose records follow.
 WmfBuilder square()
 {

@@ -13,13 +13,6 @@ using namespace wmftest;
 
 namespace {
 
-constexpr QRgb kWhite = 0xffffffff;
-constexpr QRgb kBlack = 0xff000000;
-constexpr QRgb kRed = 0xffff0000;
-constexpr QRgb kGreen = 0xff00ff00;
-constexpr QRgb kBlue = 0xff0000ff;
-constexpr QRgb kYellow = 0xffffff00;
-
 // The colour at a point of the SVG canvas (`canvas` units), on an image of the picture.
 QRgb at(const QImage &image, QSizeF canvas, double x, double y)
 {

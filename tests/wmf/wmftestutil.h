@@ -11,6 +11,14 @@
 
 namespace wmftest {
 
+// Opaque colours the test drawings use.
+constexpr QRgb kWhite = 0xffffffff;
+constexpr QRgb kBlack = 0xff000000;
+constexpr QRgb kRed = 0xffff0000;
+constexpr QRgb kGreen = 0xff00ff00;
+constexpr QRgb kBlue = 0xff0000ff;
+constexpr QRgb kYellow = 0xffffff00;
+
 inline QString dataPath(const QString &relative)
 {
     return QStringLiteral(LUMORA_SOURCE_DIR "/tests/data/wmf/") + relative;
