@@ -1,11 +1,16 @@
 # Warnings that every target of ours builds with.
 function(lumora_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
-    if(LUMORA_SANITIZE)
-        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
-        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
-    endif()
 endfunction()
+
+# The sanitized build checks every target alike, the program, the tests and their helpers;
+# an undefined-behaviour finding ends the process as an address finding does, so no test can
+# pass over one.
+if(LUMORA_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 # One static library per folder.
 function(lumora_library name)

@@ -7,8 +7,11 @@ set -euo pipefail
 seconds="${1:-600}"
 cd "$(dirname "$0")/.."
 build="${2:-build-fuzz}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_FUZZ=ON \
-    -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+# A folder already set up for fuzzing (the sanitized test build is one) is built as it is.
+if ! grep -qs '^LUMORA_FUZZ:BOOL=ON' "$build/CMakeCache.txt"; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_FUZZ=ON \
+        -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+fi
 targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_wmf)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
@@ -22,7 +25,7 @@ seeds_for() {
 
 mkdir -p "$build/findings"
 # Leaks of the libraries we draw text with are not ours (see the file for each reason).
-export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 status=0
 for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
