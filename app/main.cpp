@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lumora"));
     QApplication::setApplicationVersion(QStringLiteral("1.5.6"));
-    QApplication::setDesktopFileName(QStringLiteral("lumora"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.lumora"));
 
     lumora::platform::QtDialogs dialogs;
     std::unique_ptr<lumora::app::MainWindow> frmprin;
