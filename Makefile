@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench fuzz install clean
+.PHONY: all deps configure build run test bench fuzz install package clean
 
 all: build
 
@@ -30,6 +30,10 @@ fuzz: deps
 
 install: build
 	cmake --install $(BUILD)
+
+# The Debian package lumora_<version>_<arch>.deb, written into $(BUILD).
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD) build-*
