@@ -5,6 +5,14 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+// Builds outside this project's CMake files get the standard layout.
+#ifndef LUMORA_DATA_FROM_BINDIR
+#define LUMORA_DATA_FROM_BINDIR "../share/lumora"
+#endif
+#ifndef LUMORA_BINDIR_NAME
+#define LUMORA_BINDIR_NAME "bin"
+#endif
+
 namespace lumora::platform {
 
 QString joinPath(const QString &folder, const QString &name)
@@ -17,9 +25,13 @@ QString joinPath(const QString &folder, const QString &name)
 QString App::Path()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
-    // An installed program lives in <prefix>/bin and keeps its files in <prefix>/share/lumora.
-    const QString shared = QDir::cleanPath(exeDir + QStringLiteral("/../share/lumora"));
-    if (QFileInfo(exeDir).fileName() == QLatin1String("bin") &&
+    // An installed program lives in <prefix>/bin and keeps its files in <prefix>/share/lumora;
+    // both are found from the executable, so the whole tree may sit under any prefix. A build
+    // tree's program is never in a folder named like that, so a tree installed into the build
+    // folder cannot hand it a stale help file.
+    const QString shared =
+        QDir::cleanPath(joinPath(exeDir, QStringLiteral(LUMORA_DATA_FROM_BINDIR)));
+    if (QFileInfo(exeDir).fileName() == QLatin1String(LUMORA_BINDIR_NAME) &&
         QFileInfo::exists(joinPath(shared, QStringLiteral("lumora.hlp"))))
         return shared;
     return exeDir;
