@@ -93,6 +93,8 @@ struct DecodeJob {
     Placement placement;
     Cmyk cmyk = Cmyk::None;
     const IccToSrgb *cmykProfile = nullptr; // the file's CMYK profile, when usable
+    MemoryBudget::Reservation pixels;       // taken before libjpeg starts, moved to `image`
+    MemoryBudget::Reservation working;      // libjpeg's coefficients of a multi-scan file
     QImage image;
 };
 
@@ -142,10 +144,21 @@ void turnStrip(const JSAMPARRAY strip, int rows, int firstRow, const Placement &
     }
 }
 
+// Asks the budget for the picture and, for a file of several scans, the coefficients libjpeg
+// keeps while decoding, before jpeg_start_decompress allocates any of it.
+bool reserve(DecodeJob &job, bool multiScan, long coefficientBytes) noexcept
+{
+    MemoryBudget &budget = MemoryBudget::process();
+    job.pixels = budget.tryReserve(imageBytes(job.placement.outputSize(), QImage::Format_RGB32));
+    if (multiScan)
+        job.working = budget.tryReserve(coefficientBytes);
+    return job.pixels.isGranted() && (!multiScan || job.working.isGranted());
+}
+
 bool allocate(DecodeJob &job, QImage::Format format) noexcept
 {
     try {
-        job.image = allocateZeroedImage(job.placement.outputSize(), format);
+        job.image = allocateZeroedImage(job.placement.outputSize(), format, std::move(job.pixels));
         return true;
     } catch (...) {
         return false;
@@ -223,6 +236,8 @@ Outcome runLibjpeg(DecodeJob &job)
         coefficientBytes += long(info.width_in_blocks + 4) * (info.height_in_blocks + 4) * 128;
     }
     cinfo.mem->max_memory_to_use = 2 * coefficientBytes + (64L << 20);
+    if (!reserve(job, jpeg_has_multiple_scans(&cinfo), coefficientBytes))
+        stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
     jpeg_start_decompress(&cinfo);
     if (!allocate(job, QImage::Format_RGB32))
         stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
@@ -255,7 +270,9 @@ QImage decodeJpeg(QByteArrayView bytes)
         if (!cmykProfile->isNull())
             job.cmykProfile = cmykProfile.get();
     }
-    switch (runLibjpeg(job)) {
+    const Outcome outcome = runLibjpeg(job);
+    job.working.release();
+    switch (outcome) {
     case Outcome::Decoded:
         break;
     case Outcome::OutOfMemory:

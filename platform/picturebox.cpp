@@ -12,16 +12,30 @@ namespace lumora::platform {
 namespace {
 
 // A resized box keeps what it showed: the drawing is cut, or extended in the background colour.
+// The new drawing is taken from the memory budget like any other; throws when it is refused.
 QImage fittedDrawing(const QImage &drawing, const QSize &inner, const QColor &back)
 {
     if (inner.isEmpty())
         return QImage();
-    QImage resized = drawing.copy(QRect(QPoint(0, 0), inner));
-    const QRect kept(QPoint(0, 0), drawing.size().boundedTo(inner));
+    QImage resized = allocateZeroedImage(inner, drawing.format());
+    resized.fill(back);
     QPainter painter(&resized);
-    for (const QRect &r : QRegion(resized.rect()) - kept)
-        painter.fillRect(r, back);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, drawing);
     return resized;
+}
+
+// What Image() hands out when nothing was painted: the background with the box's Picture.
+QImage plainImage(const QSize &inner, const QColor &back, const Picture &picture,
+                  const TwipScale &scale)
+{
+    QImage image = allocateZeroedImage(inner, QImage::Format_RGB32);
+    image.fill(back);
+    if (!picture.isNull()) {
+        QPainter painter(&image);
+        picture.draw(painter, QRectF(QPointF(0, 0), picture.sizePixels(scale)));
+    }
+    return image;
 }
 
 } // namespace
@@ -209,20 +223,17 @@ void PictureBox::PaintPicture(const Picture &picture, double x, double y, double
 
 QImage PictureBox::Image() const
 {
-    if (!m_drawing.isNull())
-        return m_drawing.size() == innerPixels()
-                   ? m_drawing
-                   : fittedDrawing(m_drawing, innerPixels(), m_backColor);
     const QSize inner = innerPixels();
+    if (!m_drawing.isNull() && m_drawing.size() == inner)
+        return m_drawing;
     if (inner.isEmpty() || qint64(inner.width()) * inner.height() * 4 > kMaxDrawingBytes)
         return QImage();
-    QImage image(inner, QImage::Format_RGB32);
-    image.fill(m_backColor);
-    if (!m_picture.isNull()) {
-        QPainter painter(&image);
-        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    try {
+        return m_drawing.isNull() ? plainImage(inner, m_backColor, m_picture, m_scale)
+                                  : fittedDrawing(m_drawing, inner, m_backColor);
+    } catch (const RuntimeError &) {
+        return QImage(); // the budget has no room for it: there is nothing to hand out
     }
-    return image;
 }
 
 void PictureBox::resizeEvent(QResizeEvent *event)
@@ -234,8 +245,14 @@ void PictureBox::resizeEvent(QResizeEvent *event)
 // A hidden box gets no resize events, so every reader of the drawing fits it first.
 void PictureBox::fitDrawingToBox()
 {
-    if (!m_drawing.isNull() && m_drawing.size() != innerPixels())
+    if (m_drawing.isNull() || m_drawing.size() == innerPixels())
+        return;
+    try {
         m_drawing = fittedDrawing(m_drawing, innerPixels(), m_backColor);
+    } catch (const RuntimeError &) {
+        // No room for a refitted copy: the old drawing stays, painted cut to the box over the
+        // background, which shows the same.
+    }
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)

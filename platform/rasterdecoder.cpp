@@ -6,6 +6,7 @@
 #include "platform/runtimeerror.h"
 
 #include <QColorSpace>
+#include <cstdlib>
 #include <lcms2.h>
 #include <new>
 #include <sys/mman.h>
@@ -25,11 +26,26 @@ struct Mapping {
     size_t length;
 };
 
-void unmapImage(void *info)
+// An image's pixel memory and the budget bytes it holds; both go when the last QImage that
+// shares the pixels goes, so copies of a picture count once.
+struct PixelBlock {
+    Mapping mapping; // length 0: a heap block
+    MemoryBudget::Reservation reservation;
+};
+
+void freeMapping(const Mapping &mapping)
 {
-    auto *mapping = static_cast<Mapping *>(info);
-    munmap(mapping->address, mapping->length);
-    delete mapping;
+    if (mapping.length > 0)
+        munmap(mapping.address, mapping.length);
+    else
+        std::free(mapping.address);
+}
+
+void freePixels(void *info)
+{
+    auto *block = static_cast<PixelBlock *>(info);
+    freeMapping(block->mapping);
+    delete block;
 }
 
 // Qt tells an sRGB profile however it is written down (curves as tables or formulas); such a
@@ -73,7 +89,22 @@ void refusePicture()
     throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
 }
 
+qint64 imageBytes(QSize size, QImage::Format format)
+{
+    if (size.isEmpty())
+        return 0;
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    return (qint64(size.width()) * depth + 31) / 32 * 4 * size.height();
+}
+
 QImage allocateZeroedImage(QSize size, QImage::Format format)
+{
+    MemoryBudget::Reservation reservation =
+        MemoryBudget::process().reserve(imageBytes(size, format));
+    return allocateZeroedImage(size, format, std::move(reservation));
+}
+
+QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Reservation reservation)
 {
     if (size.isEmpty())
         refusePicture();
@@ -82,25 +113,24 @@ QImage allocateZeroedImage(QSize size, QImage::Format format)
     const qint64 bytes = bytesPerLine * size.height();
     if (bytesPerLine > std::numeric_limits<int>::max() || bytes > qint64(1) << 40)
         throwOutOfMemory();
+    Mapping mapping{nullptr, 0};
     if (bytes < kMappedImageBytes) {
-        QImage image(size, format);
-        if (image.isNull())
-            throwOutOfMemory();
-        image.fill(0);
-        return image;
+        // Small images come from the heap, zeroed; the block still carries its reservation.
+        mapping.address = std::calloc(size_t(bytes), 1);
+    } else {
+        mapping = mapAligned(size_t(bytes));
     }
-    const Mapping mapping = mapAligned(size_t(bytes));
     if (!mapping.address)
         throwOutOfMemory();
-    auto *info = new (std::nothrow) Mapping(mapping);
-    if (!info) {
-        munmap(mapping.address, mapping.length);
+    auto *block = new (std::nothrow) PixelBlock{mapping, std::move(reservation)};
+    if (!block) {
+        freeMapping(mapping);
         throwOutOfMemory();
     }
     QImage image(static_cast<uchar *>(mapping.address), size.width(), size.height(),
-                 qsizetype(bytesPerLine), format, unmapImage, info);
+                 qsizetype(bytesPerLine), format, freePixels, block);
     if (image.isNull()) {
-        unmapImage(info);
+        freePixels(block);
         throwOutOfMemory();
     }
     return image;

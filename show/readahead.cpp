@@ -54,20 +54,36 @@ void ReadAhead::prefetch(const QString &path)
 
 Picture ReadAhead::take(const QString &path)
 {
-    if (m_future.isValid() && m_path == path) {
-        Result result = m_future.result();
-        clear();
-        if (result.stamp == stampOf(path)) {
-            if (result.error)
-                throw *result.error;
-            return result.picture;
-        }
-    }
+    if (std::optional<Picture> ready = takeReady(path))
+        return *std::move(ready);
     return platform::LoadPicture(path);
+}
+
+std::optional<Picture> ReadAhead::takeReady(const QString &path)
+{
+    if (!m_future.isValid() || m_path != path) {
+        clear(); // another picture: its memory is given back before this one is read
+        return std::nullopt;
+    }
+    Result result = m_future.result();
+    clear();
+    if (!(result.stamp == stampOf(path)))
+        return std::nullopt;
+    // A read the memory budget refused while the previous picture was still on the screen is
+    // tried again now that the step is about to replace it.
+    if (result.error && result.error->number() == platform::errors::OutOfMemory)
+        return std::nullopt;
+    if (result.error)
+        throw *result.error;
+    return std::move(result.picture);
 }
 
 void ReadAhead::clear()
 {
+    // A read still running holds its share of the memory budget until it ends; waiting for it
+    // makes that share free for whatever is read next.
+    if (m_future.isValid())
+        m_future.waitForFinished();
     m_future = QFuture<Result>();
     m_path.clear();
 }

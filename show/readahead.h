@@ -33,9 +33,10 @@ public:
     // Starts reading `path`, unless it is being read already.
     void prefetch(const QString &path);
     // The picture at `path`, as LoadPicture gives it: the one read ahead when the file is
-    // unchanged since, else read now. Throws the run-time error the reading raised.
+    // unchanged since, else read now (also when the memory budget refused the read ahead).
+    // Throws the run-time error the reading raised.
     platform::Picture take(const QString &path);
-    // Forgets what was read ahead.
+    // Forgets what was read ahead, after waiting for a read still running.
     void clear();
     QString pendingPath() const { return m_path; }
     // True when the picture read ahead is there to be taken without waiting.
@@ -48,6 +49,9 @@ public:
     };
 
 private:
+    // The picture read ahead for `path`, or nullopt when it must be read now.
+    std::optional<platform::Picture> takeReady(const QString &path);
+
     QString m_path;
     QFuture<Result> m_future;
 };

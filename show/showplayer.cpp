@@ -3,6 +3,7 @@
 #include "platform/errortrap.h"
 #include "platform/form.h"
 #include "platform/handlerguard.h"
+#include "platform/loadpicture.h"
 #include "show/showgeometry.h"
 #include "show/toplevel.h"
 
@@ -124,6 +125,9 @@ void ShowPlayer::Unload()
     m_unloaded = true;
     m_tmrtiepo->setEnabled(false);
     m_readAhead.clear();
+    // The player goes later; its picture's memory goes now, for the picture the end of the
+    // show opens.
+    m_picshow->setPicture(platform::Picture());
     hide();
     deleteLater();
 }
@@ -154,7 +158,17 @@ QString ShowPlayer::entry(int index) const
 
 platform::Picture ShowPlayer::loadEntry(int index)
 {
-    return m_readAhead.take(entry(index));
+    const QString path = entry(index);
+    try {
+        return m_readAhead.take(path);
+    } catch (const RuntimeError &error) {
+        if (error.number() != platform::errors::OutOfMemory)
+            throw;
+    }
+    // The memory budget cannot hold the next picture next to the one on the screen, which is
+    // hidden and about to be replaced: let go of it and read once more.
+    m_picshow->setPicture(platform::Picture());
+    return platform::LoadPicture(path);
 }
 
 void ShowPlayer::run(void (ShowPlayer::*handler)())

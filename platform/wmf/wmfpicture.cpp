@@ -1,5 +1,6 @@
 #include "platform/wmf/wmfpicture.h"
 
+#include "platform/memorybudget.h"
 #include "platform/wmf/wmfparser.h"
 #include "platform/wmf/wmfplayer.h"
 
@@ -13,7 +14,10 @@ namespace {
 // render, at the target's own scale.
 class WmfPicture final : public VectorPicture {
 public:
-    explicit WmfPicture(ParsedWmf wmf) : m_wmf(std::move(wmf)) {}
+    WmfPicture(ParsedWmf wmf, MemoryBudget::Reservation reservation)
+        : m_wmf(std::move(wmf)), m_reservation(std::move(reservation))
+    {
+    }
 
     QSizeF naturalSizeTwips() const override { return m_wmf.naturalTwips; }
 
@@ -30,14 +34,34 @@ public:
 
 private:
     ParsedWmf m_wmf;
+    MemoryBudget::Reservation m_reservation; // what the kept records and bitmaps take
 };
+
+template <typename T> qint64 vectorBytes(const std::vector<T> &items)
+{
+    return qint64(items.capacity()) * qint64(sizeof(T));
+}
+
+// The bulk of what a parsed metafile keeps: its records, points and embedded bitmaps.
+qint64 keptBytes(const ParsedWmf &wmf)
+{
+    qint64 bytes = vectorBytes(wmf.records) + vectorBytes(wmf.points) +
+                   vectorBytes(wmf.polygonSizes) + vectorBytes(wmf.bitmaps);
+    for (const BitmapDef &bitmap : wmf.bitmaps)
+        bytes += bitmap.image.sizeInBytes();
+    return bytes;
+}
 
 } // namespace
 
 std::shared_ptr<const VectorPicture> loadWmf(QByteArrayView bytes)
 {
     // The parser copies what it keeps: `bytes` may be a mapping that goes away after this.
-    return std::make_shared<const WmfPicture>(parseWmf(bytes));
+    ParsedWmf wmf = parseWmf(bytes);
+    // The parser's own limits keep this to a few hundred megabytes at most; a refusal frees it
+    // at once and fails the picture like any the budget cannot hold.
+    MemoryBudget::Reservation reservation = MemoryBudget::process().reserve(keptBytes(wmf));
+    return std::make_shared<const WmfPicture>(std::move(wmf), std::move(reservation));
 }
 
 } // namespace lumora::platform::wmf
