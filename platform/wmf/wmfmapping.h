@@ -17,6 +17,12 @@ struct MappingContext {
     // Frame units per inch: the placeable header's units per inch, or 96 without it. The
     // fixed map modes (MM_TEXT, MM_LOMETRIC ... MM_TWIPS) turn their physical units into these.
     double frameUnitsPerInch = 96.0;
+    // While a file sets no viewport extent, a player's viewport is the picture's own rectangle:
+    // the window in effect when drawing starts, in its logical units. Every later window maps
+    // onto this same rectangle, so a file that changes its window extent to lay out parts of
+    // the drawing moves and scales those parts instead of drawing them at the first scale.
+    QRectF viewport;
+    bool hasViewport = false;
 };
 
 // One axis-aligned affine map per axis: x' = ax * x + bx, y' = ay * y + by.
@@ -97,26 +103,39 @@ struct MappingState {
     }
 
     // Logical coordinates to frame units. In the fixed modes a logical unit has a physical
-    // size and the extents are ignored; in the other two the window maps onto the viewport,
-    // and while the file has set no viewport extent a logical unit is one frame unit.
+    // size and the extents are ignored; in the other two the window maps onto the viewport:
+    // the file's own once it sets a viewport extent, before that the picture's rectangle, and
+    // a logical unit is one frame unit while there is no window to map either.
     AxisMap logicalToFrame(const MappingContext &ctx) const
     {
-        double sx = 1.0, sy = 1.0;
-        if (isFixed()) {
-            static constexpr double kUnitsPerInch[] = {96.0, 254.0, 2540.0, 100.0, 1000.0, 1440.0};
-            const double k = ctx.frameUnitsPerInch / kUnitsPerInch[mode - mapmode::Text];
-            sx = k;
-            sy = mode == mapmode::Text ? k : -k; // the metric and English modes count y upwards
-        } else if (viewportExtSet) {
+        if (isFixed())
+            return fixedToFrame(ctx);
+        double sx = 1.0, sy = 1.0, ox = vpOrgX, oy = vpOrgY;
+        if (viewportExtSet) {
             sx = vpExtX / winExtX;
             sy = vpExtY / winExtY;
-            if (mode == mapmode::Isotropic) {
-                const double m = std::min(std::abs(sx), std::abs(sy));
-                sx = std::copysign(m, sx);
-                sy = std::copysign(m, sy);
-            }
+        } else if (ctx.hasViewport && windowExtSet) {
+            sx = ctx.viewport.width() / winExtX;
+            sy = ctx.viewport.height() / winExtY;
+            ox += ctx.viewport.left();
+            oy += ctx.viewport.top();
         }
-        return {sx, vpOrgX - winOrgX * sx, sy, vpOrgY - winOrgY * sy};
+        if (mode == mapmode::Isotropic) {
+            const double m = std::min(std::abs(sx), std::abs(sy));
+            sx = std::copysign(m, sx);
+            sy = std::copysign(m, sy);
+        }
+        return {sx, ox - winOrgX * sx, sy, oy - winOrgY * sy};
+    }
+
+private:
+    AxisMap fixedToFrame(const MappingContext &ctx) const
+    {
+        static constexpr double kUnitsPerInch[] = {96.0, 254.0, 2540.0, 100.0, 1000.0, 1440.0};
+        const double k = ctx.frameUnitsPerInch / kUnitsPerInch[mode - mapmode::Text];
+        // The metric and English modes count y upwards.
+        const double sy = mode == mapmode::Text ? k : -k;
+        return {k, vpOrgX - winOrgX * k, sy, vpOrgY - winOrgY * sy};
     }
 };
 

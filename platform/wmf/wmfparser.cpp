@@ -149,6 +149,10 @@ void Parser::dispatch(quint16 function, const ByteReader &p, qsizetype words)
 void Parser::computeFrame()
 {
     const MappingState &w0 = m_sawDrawing ? m_firstDrawMap : m_dc.map;
+    if (!w0.isFixed() && !w0.viewportExtSet && w0.windowExtSet) {
+        m_out.mapping.viewport = QRectF(w0.winOrgX, w0.winOrgY, w0.winExtX, w0.winExtY);
+        m_out.mapping.hasViewport = true;
+    }
     const AxisMap map = w0.logicalToFrame(m_out.mapping);
     const QPointF origin = map.map(w0.winOrgX, w0.winOrgY);
     const auto windowFrame = [&] {

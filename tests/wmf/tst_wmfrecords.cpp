@@ -59,6 +59,8 @@ private slots:
     void negativeExtentsFlip();
     void fixedMapModes();
     void viewportOffsets();
+    void laterWindowsMapOntoPicture_data();
+    void laterWindowsMapOntoPicture();
     void dibDepths_data();
     void dibDepths();
     void dibRecords();
@@ -145,6 +147,59 @@ void tst_WmfRecords::viewportOffsets()
     QVERIFY(near(image.pixel(10, 10), kRed));
     QVERIFY(near(image.pixel(60, 60), kRed));
     QVERIFY(near(image.pixel(35, 35), kWhite));
+}
+
+void tst_WmfRecords::laterWindowsMapOntoPicture_data()
+{
+    QTest::addColumn<bool>("placeable");
+    QTest::addColumn<int>("mapMode");
+    QTest::addColumn<QRect>("window"); // set after the first drawing, with no viewport record
+    QTest::addColumn<QRect>("box");    // drawn in blue in that window
+    QTest::addColumn<QPoint>("blueAt");
+    QTest::addColumn<QPoint>("whiteAt");
+    // A window ten times as large shows the same box ten times smaller.
+    QTest::newRow("shrinks") << true << 8 << QRect(0, 0, 1000, 1000) << QRect(500, 500, 500, 500)
+                             << QPoint(75, 75) << QPoint(40, 40);
+    QTest::newRow("shrinks, no header")
+        << false << 8 << QRect(0, 0, 1000, 1000) << QRect(500, 500, 500, 500) << QPoint(75, 75)
+        << QPoint(40, 40);
+    // A smaller window centred on its origin enlarges around the picture's middle.
+    QTest::newRow("enlarges") << true << 8 << QRect(-10, -10, 20, 20) << QRect(0, 0, 5, 5)
+                              << QPoint(60, 60) << QPoint(80, 80);
+    // A negative extent flips what follows, and only that.
+    QTest::newRow("flips") << true << 8 << QRect(0, 100, 100, -100) << QRect(0, 0, 50, 50)
+                           << QPoint(25, 75) << QPoint(25, 40);
+    // Isotropic: the smaller scale on both axes, from the viewport's corner.
+    QTest::newRow("isotropic") << true << 7 << QRect(0, 0, 200, 100) << QRect(100, 100, 100, 100)
+                               << QPoint(75, 75) << QPoint(75, 25);
+}
+
+void tst_WmfRecords::laterWindowsMapOntoPicture()
+{
+    // A player's viewport is the picture's rectangle while a file sets none: the window in
+    // effect at the first drawing fills it, and every later window maps onto it too.
+    QFETCH(bool, placeable);
+    QFETCH(int, mapMode);
+    QFETCH(QRect, window);
+    QFETCH(QRect, box);
+    QFETCH(QPoint, blueAt);
+    QFETCH(QPoint, whiteAt);
+    WmfBuilder b;
+    if (placeable)
+        b.placeable(0, 0, 100, 100, 96);
+    b.mapMode(mapMode).windowOrg(0, 0).windowExt(100, 100).pen(5, 0, 0).select(0);
+    b.brush(0, kRed).select(1).rectangle(0, 0, 20, 20);
+    b.saveDC().windowOrg(window.x(), window.y()).windowExt(window.width(), window.height());
+    b.brush(0, kBlue).select(2).rectangle(box.left(), box.top(), box.left() + box.width(),
+                                          box.top() + box.height());
+    b.restoreDC(-1).brush(0, kGreen).select(3).rectangle(80, 0, 100, 20);
+    const auto picture = loadWmf(b.bytes());
+    QCOMPARE(picture->naturalSizeTwips(), QSizeF(1500, 1500));
+    const QImage image = render(*picture, QSize(100, 100));
+    QVERIFY(near(image.pixel(10, 10), kRed));
+    QVERIFY(near(image.pixel(blueAt), kBlue));
+    QVERIFY(near(image.pixel(whiteAt), kWhite));
+    QVERIFY(near(image.pixel(90, 10), kGreen)); // the restored window maps as before
 }
 
 void tst_WmfRecords::dibDepths_data()

@@ -44,6 +44,31 @@ WmfBuilder square()
     return b;
 }
 
+// The columns holding a dark vertical line at least `minLength` pixels long, merged when
+// adjacent, each with the rows of its longest line: the frames of a chart.
+QList<QLine> verticalLines(const QImage &image, int minLength)
+{
+    QList<QLine> lines;
+    for (int x = 0; x < image.width(); ++x) {
+        int run = 0, best = 0, bestEnd = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            run = qGray(image.pixel(x, y)) < 110 ? run + 1 : 0;
+            if (run > best) {
+                best = run;
+                bestEnd = y;
+            }
+        }
+        if (best < minLength)
+            continue;
+        const QLine line(x, bestEnd - best + 1, x, bestEnd);
+        if (!lines.isEmpty() && lines.last().x1() == x - 1)
+            lines.last().setP2(QPoint(x, lines.last().y2()));
+        else
+            lines.append(line);
+    }
+    return lines;
+}
+
 } // namespace
 
 class tst_WmfRender : public QObject {
@@ -60,6 +85,7 @@ private slots:
     void vectorAtFourTimes();
     void stretchedIntoAnyRectangle();
     void staysInsideTarget();
+    void subPlotsInTheirPlaces();
     void corpusAtFourTimes_data();
     void corpusAtFourTimes();
 };
@@ -215,13 +241,36 @@ void tst_WmfRender::staysInsideTarget()
     QCOMPARE(boundsOf(image, kRed, 0), QRect(100, 100, 50, 50));
 }
 
+void tst_WmfRender::subPlotsInTheirPlaces()
+{
+    // cell.wmf lays out three charts by changing only its window: a tall one on the left, two
+    // small ones side by side on the right, lower down. Their frames, measured against the tall
+    // one, lie where the office suite in Debian draws them (within 3 % of the tall frame).
+    const QImage image = renderFile(QStringLiteral("corpus/cell.wmf"));
+    const QList<QLine> lines = verticalLines(image, image.height() / 4);
+    QCOMPARE(lines.size(), 6);
+    const QLine left = lines[0], right = lines[1];
+    const double width = right.x1() - left.x1(), height = left.y2() - left.y1();
+    QVERIFY(left.x1() > image.width() * 0.04 && right.x1() < image.width() * 0.5);
+    QVERIFY(height > image.height() * 0.6);
+    // The reference's frames relative to the tall one: left and right edges of each small
+    // chart as multiples of the tall chart's width, top and bottom of its height.
+    const double expectedX[] = {1.177, 1.694, 1.774, 2.290};
+    for (int i = 0; i < 4; ++i) {
+        const QLine &edge = lines[2 + i];
+        QVERIFY2(std::abs((edge.x1() - left.x1()) / width - expectedX[i]) < 0.03,
+                 qPrintable(QString::number((edge.x1() - left.x1()) / width)));
+        QVERIFY(std::abs((edge.y1() - left.y1()) / height - 0.444) < 0.03);
+        QVERIFY(std::abs((edge.y2() - left.y1()) / height - 0.951) < 0.03);
+    }
+}
+
 void tst_WmfRender::corpusAtFourTimes_data()
 {
     QTest::addColumn<QString>("file");
     for (const char *name : {"2doorvan", "Eg", "anim0002", "ant", "arrow01", "cell", "fjftest",
-                             "formula1", "formula2", "formula3", "formula4", "fulltest",
-                             "p0000001", "p0000016", "sample", "sample2", "test_libuemf_ref",
-                             "text"})
+                             "formula1", "formula2", "formula3", "formula4", "fulltest", "p0000001",
+                             "p0000016", "sample", "sample2", "test_libuemf_ref", "text"})
         QTest::newRow(name) << QStringLiteral("corpus/%1.wmf").arg(QLatin1String(name));
 }
 
