@@ -155,8 +155,10 @@ bool isMultiByteCharset(int charSet)
 
 QString decodeCharset(QByteArrayView bytes, int charSet, const QString &face)
 {
-    if (charSet == kSymbolCharset) {
-        if (face.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) != 0)
+    // DEFAULT_CHARSET lets the face decide: the Symbol font brings its own encoding.
+    const bool symbolFace = face.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0;
+    if (charSet == kSymbolCharset || (charSet == kDefaultCharset && symbolFace)) {
+        if (!symbolFace)
             return QString::fromLatin1(bytes.data(), bytes.size());
         QString out(bytes.size(), Qt::Uninitialized);
         QChar *d = out.data();

@@ -9,8 +9,8 @@
 namespace lumora::platform::wmf {
 
 // Decodes `bytes` as the font's character set: Windows code pages by charset number, the
-// Symbol font's own encoding (Greek letters and mathematical signs) for SYMBOL_CHARSET with
-// the face "Symbol", Latin-1 for other symbol fonts, Windows-1252 for ANSI and anything
+// Symbol font's own encoding (Greek letters and mathematical signs) for SYMBOL_CHARSET or
+// DEFAULT_CHARSET with the face "Symbol", Latin-1 for other symbol fonts, Windows-1252 for ANSI and anything
 // unknown.
 QString decodeCharset(QByteArrayView bytes, int charSet, const QString &face);
 

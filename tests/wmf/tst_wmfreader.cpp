@@ -61,8 +61,42 @@ private slots:
     void restoreDcRelativeAndAbsolute();
     void escapesActedOn();
     void isotropicKeepsAspect();
+    void symbolFaceEncoding_data();
+    void symbolFaceEncoding();
     void copiesWhatItKeeps();
 };
+
+void tst_WmfReader::symbolFaceEncoding_data()
+{
+    QTest::addColumn<int>("charSet");
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("expected"); // for the bytes "pa\xE9\xF9"
+    const QString greek = QString::fromUtf8("\u03C0\u03B1\u23A1\u23A4");
+    QTest::newRow("symbol charset") << 2 << QStringLiteral("Symbol") << greek;
+    // Equation editors select the Symbol face with DEFAULT_CHARSET for their brackets.
+    QTest::newRow("default charset") << 1 << QStringLiteral("symbol") << greek;
+    QTest::newRow("ansi charset") << 0 << QStringLiteral("Symbol")
+                                  << QString::fromUtf8("pa\u00E9\u00F9");
+    QTest::newRow("other symbol face")
+        << 2 << QStringLiteral("Wingdings") << QString::fromUtf8("pa\u00E9\u00F9");
+    QTest::newRow("default, other face")
+        << 1 << QStringLiteral("Arial") << QString::fromUtf8("pa\u00E9\u00F9");
+}
+
+void tst_WmfReader::symbolFaceEncoding()
+{
+    QFETCH(int, charSet);
+    QFETCH(QString, face);
+    QFETCH(QString, expected);
+    const ParsedWmf wmf = parseWmf(WmfBuilder()
+                                       .placeable(0, 0, 100, 60, 96)
+                                       .font(-40, face, 400, false, 0, charSet)
+                                       .select(0)
+                                       .textOut(10, 5, QByteArray("pa\xE9\xF9"))
+                                       .bytes());
+    QCOMPARE(wmf.texts.size(), size_t(1));
+    QCOMPARE(wmf.texts[0].text, expected);
+}
 
 void tst_WmfReader::sniffsBothHeaders()
 {
