@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program under a real address-space limit (prlimit --as): File > Open of a
-# 12-megapixel photo again and again fills the memory budget it derives from that limit. Each
+# 24-megapixel photo again and again fills the memory budget it derives from that limit. Each
 # photo opens whole until the budget is reached; after that a window opens without its picture,
 # and the program is still alive and answering, never stopped by a failed allocation.
 # Usage: memorylimit_real.sh <path to lumora> <folder for screenshots>
@@ -12,10 +12,13 @@ mkdir -p "$shots"
 work="$(mktemp -d)"
 cd "$work"
 
-# 1200 MiB of address space: about 400 MiB go to Qt and the libraries, half of the rest is
-# the budget, which holds three such photos with their drawings (96 MB a window).
-limit=$((1200 * 1024 * 1024))
-convert -size 4000x3000 xc:navy -quality 90 "$work/photo.jpg"
+# 1300 MiB of address space: a few hundred MiB go to Qt and the libraries, half of the rest
+# is the budget, which holds two such photos with their drawings (192 MB a window).
+limit=$((1300 * 1024 * 1024))
+# Two photos of different colours, opened in turn, so that each new window is told from the
+# one below it.
+convert -size 6000x4000 xc:navy -quality 90 "$work/navy.jpg"
+convert -size 6000x4000 xc:maroon -quality 90 "$work/maroon.jpg"
 unset LUMORA_MEMORY_BUDGET_MB
 
 prlimit --as="$limit" "$program" &
@@ -31,37 +34,63 @@ open_photo() {
     xdotool key Return # Open is the File menu's first item
     wait_for_window '^Open File$' >/dev/null || fail "no open dialog"
     sleep 0.3
-    xdotool type --delay 2 "$work/photo.jpg"
+    xdotool type --delay 2 "$1"
     xdotool key Return
     wait_for_no_window '^Open File$' || fail "the open dialog stayed"
-    sleep 1.5
 }
 
-# The top left corner of the first photo's client area: where every new window's picture
-# starts, in front of the others.
-open_photo
-import -window root "$shots/first.png"
-corner=$(convert "$shots/first.png" -fuzz 4% -fill white +opaque navy -fill black -opaque navy \
-    -negate -trim -format '%X %Y' info:) || fail "the first photo is not on the screen"
+# The top left corner of the first photo's client area, once it is painted: where every new
+# window's picture starts, in front of the others.
+open_photo "$work/navy.jpg"
+corner=""
+deadline=$((SECONDS + 20))
+while [[ -z "$corner" ]] && ((SECONDS < deadline)); do
+    import -window root "$shots/first.png"
+    corner=$(convert "$shots/first.png" -fuzz 4% -fill white +opaque navy -fill black \
+        -opaque navy -negate -trim -format '%X %Y' info: 2>/dev/null | grep -v -- '-1' || true)
+    sleep 0.2
+done
+[[ -n "$corner" ]] || fail "the first photo is not on the screen"
 read -r cx cy <<<"${corner//+/}"
 echo "client area at $cx,$cy"
 sample="80x70+$((cx + 10))+$((cy + 10))" # inside even an empty window's 113 x 97 box
 
+# What the newest window shows once it is painted: its photo (colour $1) or the empty grey box.
+newest() {
+    local deadline=$((SECONDS + 20)) r g b
+    while ((SECONDS < deadline)); do
+        read -r r g b <<<"$(mean_rgb "$sample")"
+        if ((r > 200 && g > 200 && b > 200)); then
+            echo empty
+            return
+        elif [[ "$1" == navy ]] && ((r < 20 && g < 20 && b > 100)); then
+            echo photo
+            return
+        elif [[ "$1" == maroon ]] && ((r > 100 && g < 20 && b < 20)); then
+            echo photo
+            return
+        fi
+        sleep 0.2
+    done
+    echo "neither: $r $g $b"
+}
+
 whole=1
 refused=0
 for i in $(seq 2 10); do
-    open_photo
+    colour=$( ((i % 2)) && echo navy || echo maroon)
+    open_photo "$work/$colour.jpg"
+    seen=$(newest "$colour")
     kill -0 "$pid" 2>/dev/null || fail "the program died at photo $i"
-    read -r r g b <<<"$(mean_rgb "$sample")"
-    if ((r < 20 && g < 20 && b > 100)); then
-        whole=$((whole + 1))
-    elif ((r > 200 && g > 200 && b > 200)); then
+    case "$seen" in
+    photo) whole=$((whole + 1)) ;;
+    empty)
         refused=$i
         import -window root "$shots/refused.png"
         break
-    else
-        fail "photo $i shows neither the photo nor an empty window: $r $g $b"
-    fi
+        ;;
+    *) fail "photo $i: $seen" ;;
+    esac
 done
 echo "$whole photos opened whole; photo $refused was refused"
 ((whole >= 2)) || fail "the budget refused the second photo already"
