@@ -7,6 +7,8 @@
 // peak resident memory each open added, against the picture's decoded size.
 //
 // Usage: bench_open [runs]   (default 7 runs of each; needs convert, djpeg, colord-data)
+#include "bench/benchreport.h"
+#include "bench/peers.h"
 #include "platform/loadpicture.h"
 #include "platform/rasterdecoder.h"
 #include "platform/runtimeerror.h"
@@ -15,8 +17,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -24,61 +24,10 @@
 #include <vector>
 
 using namespace lumora::platform;
+using lumora::bench::medianMs;
+using lumora::bench::runProgram;
 
 namespace {
-
-QString imageMagick()
-{
-    const QString real = QStandardPaths::findExecutable(QStringLiteral("convert-im6.q16"));
-    return real.isEmpty() ? QStringLiteral("convert") : real;
-}
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        std::fprintf(stderr, "failed: %s %s\n", qPrintable(program),
-                     qPrintable(arguments.join(QLatin1Char(' '))));
-        return false;
-    }
-    return true;
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-qint64 statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Starts a new peak: the kernel's high-water mark of resident memory goes back to now.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 // What File Open does once the path is chosen: load, make the light grey drawing of two
 // pixels more each way, paint the picture at (0, 0). The drawing comes from
@@ -112,7 +61,7 @@ Opened fileOpen(const QString &path, bool hugePages)
     return opened;
 }
 
-struct Row {
+struct Sample {
     const char *name;
     QString path;
     QString reference; // what the reference is
@@ -127,7 +76,7 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
     QTemporaryDir dir;
-    const QString im = imageMagick();
+    const QString im = lumora::bench::imageMagick();
     const QString jpeg = dir.filePath(QStringLiteral("photo.jpg"));
     const QString bmp = dir.filePath(QStringLiteral("photo.bmp"));
     const QString gif = dir.filePath(QStringLiteral("photo.gif"));
@@ -135,39 +84,40 @@ int main(int argc, char **argv)
     const QString profile = QStringLiteral("/usr/share/color/icc/colord/AdobeRGB1998.icc");
     std::printf("Making the pictures with %s...\n", qPrintable(im));
     // A photo-like picture: smooth fractal shapes with film-grain noise, 4:2:0 at quality 90.
-    if (!run(im, {"-seed",
-                  "7",
-                  "-size",
-                  "1500x1000",
-                  "plasma:fractal",
-                  "-resize",
-                  "6000x4000!",
-                  "(",
-                  "-size",
-                  "6000x4000",
-                  "xc:gray50",
-                  "-seed",
-                  "3",
-                  "-attenuate",
-                  "0.5",
-                  "+noise",
-                  "Gaussian",
-                  ")",
-                  "-compose",
-                  "overlay",
-                  "-composite",
-                  "-sampling-factor",
-                  "2x2",
-                  "-quality",
-                  "90",
-                  jpeg}) ||
-        !run(im, {jpeg, "-type", "truecolor", "BMP3:" + bmp}) ||
-        !run(im, {jpeg, "-resize", "2000x1500!", "-colors", "256", gif}) ||
-        !run(im, {jpeg, "-profile", profile, "-sampling-factor", "2x2", "-quality", "90", adobe}))
+    if (!runProgram(im, {"-seed",
+                         "7",
+                         "-size",
+                         "1500x1000",
+                         "plasma:fractal",
+                         "-resize",
+                         "6000x4000!",
+                         "(",
+                         "-size",
+                         "6000x4000",
+                         "xc:gray50",
+                         "-seed",
+                         "3",
+                         "-attenuate",
+                         "0.5",
+                         "+noise",
+                         "Gaussian",
+                         ")",
+                         "-compose",
+                         "overlay",
+                         "-composite",
+                         "-sampling-factor",
+                         "2x2",
+                         "-quality",
+                         "90",
+                         jpeg}) ||
+        !runProgram(im, {jpeg, "-type", "truecolor", "BMP3:" + bmp}) ||
+        !runProgram(im, {jpeg, "-resize", "2000x1500!", "-colors", "256", gif}) ||
+        !runProgram(
+            im, {jpeg, "-profile", profile, "-sampling-factor", "2x2", "-quality", "90", adobe}))
         return 1;
 
     const QString devNull = QStringLiteral("/dev/null");
-    const Row rows[] = {
+    const Sample samples[] = {
         {"JPEG 6000x4000", jpeg, "djpeg", "djpeg", {"-ppm", "-outfile", devNull, jpeg}},
         {"BMP 6000x4000 24-bit", bmp, "ImageMagick", im, {bmp, "ppm:" + devNull}},
         {"GIF 2000x1500", gif, "ImageMagick", im, {gif, "ppm:" + devNull}},
@@ -178,23 +128,32 @@ int main(int argc, char **argv)
                 "%-22s %8s %8s %8s %8s  %-11s %6s  %8s %6s   %s\n",
                 runs, "picture", "load", "open", "open*", "ref", "reference", "ratio", "ratio*",
                 "peak", "peak added / decoded size");
-    for (const Row &row : rows) {
+    lumora::bench::Report report;
+    for (const Sample &row : samples) {
         try {
             fileOpen(row.path, false); // warms the page cache and the code
             const double load = medianMs(runs, [&] { LoadPicture(row.path); });
             const double open = medianMs(runs, [&] { fileOpen(row.path, true); });
             const double openPlain = medianMs(runs, [&] { fileOpen(row.path, false); });
-            const double reference = medianMs(runs, [&] { run(row.program, row.arguments); });
-            resetPeak();
-            const qint64 before = statusKiB("VmRSS:");
+            const double reference =
+                medianMs(runs, [&] { runProgram(row.program, row.arguments); });
+            lumora::bench::resetPeakRss();
+            const qint64 before = lumora::bench::residentKiB();
             Opened opened = fileOpen(row.path, true);
-            const qint64 peak = (statusKiB("VmHWM:") - before) * 1024;
+            const qint64 peak = (lumora::bench::peakRssKiB() - before) * 1024;
             const double decoded = double(opened.picture.raster().sizeInBytes());
             std::printf("%-22s %8.1f %8.1f %8.1f %8.1f  %-11s %5.2fx  %7.2fx   %.1f MB / %.1f MB "
                         "= %.2fx\n",
                         row.name, load, open, openPlain, reference, qPrintable(row.reference),
                         open / reference, openPlain / reference, double(peak) / 1e6, decoded / 1e6,
                         double(peak) / decoded);
+            report.add({QStringLiteral("File Open, %1").arg(QLatin1String(row.name)), open,
+                        QStringLiteral("ms"), row.reference, reference,
+                        lumora::bench::Target::none()});
+            // The picture, the drawing it is painted into, and little else.
+            report.add({QStringLiteral("File Open peak memory, %1").arg(QLatin1String(row.name)),
+                        double(peak) / 1e6, QStringLiteral("MB"), QStringLiteral("decoded size"),
+                        decoded / 1e6, lumora::bench::Target::ratioAtMost(2.2)});
         } catch (const RuntimeError &e) {
             std::printf("%-22s failed: %s\n", row.name, qPrintable(e.text()));
             return 1;
@@ -219,5 +178,5 @@ int main(int argc, char **argv)
         }
     });
     std::printf("%-24s %9.3f ms\n", "JPEG of 64768 x 64768", refusal);
-    return 0;
+    return report.finish();
 }

@@ -4,6 +4,7 @@
 //    copying as many bytes into it (target: within 2 x);
 //  - Zoom Out against decoding the picture (target: under 0.5 x).
 #include "app/mainwindow.h"
+#include "bench/benchreport.h"
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
 #include "image/imagewindow.h"
@@ -17,21 +18,15 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 using namespace lumora;
+using bench::median;
+using bench::timeMs;
 
 namespace {
 
 constexpr int kRuns = 7;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // A photo-like 4000 x 3000 JPEG: smooth gradients with grain, so it decodes at a real speed.
 QString makePicture(const QTemporaryDir &dir)
@@ -49,25 +44,6 @@ QString makePicture(const QTemporaryDir &dir)
     QImageWriter writer(path, "jpeg");
     writer.setQuality(90);
     return writer.write(image) ? path : QString();
-}
-
-template <typename Fn> double timeMs(Fn &&fn)
-{
-    QElapsedTimer timer;
-    timer.start();
-    fn();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Fresh memory of `bytes`, filled by copying as many bytes from memory already in use.
-double floorMs(size_t bytes, const char *source)
-{
-    return timeMs([&] {
-        auto *fresh = static_cast<char *>(std::malloc(bytes));
-        std::memcpy(fresh, source, bytes);
-        asm volatile("" : : "r"(fresh) : "memory");
-        std::free(fresh);
-    });
 }
 
 } // namespace
@@ -99,7 +75,7 @@ int main(int argc, char **argv)
     std::vector<double> zoomIn, zoomOut, floor, decode;
     QSize zoomedOut;
     for (int run = 0; run < kRuns; ++run) {
-        floor.push_back(floorMs(outBytes, source.data()));
+        floor.push_back(bench::freshCopyMs(outBytes, source.data()));
         zoomIn.push_back(timeMs([&] { image::mnueditzoomin_Click(frame); }));
         image::mnueditzoomout_Click(frame); // back to the opened size
         zoomOut.push_back(timeMs([&] { image::mnueditzoomout_Click(frame); }));
@@ -117,5 +93,10 @@ int main(int argc, char **argv)
     std::printf("Zoom Out to %d x %d: %7.1f ms; decoding the picture %7.1f ms: %.2f x "
                 "(target under 0.5)\n",
                 zoomedOut.width(), zoomedOut.height(), out, dec, out / dec);
-    return 0;
+    bench::Report report;
+    report.add({QStringLiteral("Zoom In, 12 MP to 48 MP"), in, QStringLiteral("ms"),
+                QStringLiteral("fresh memory + memcpy"), fl, bench::Target::ratioAtMost(2)});
+    report.add({QStringLiteral("Zoom Out, 12 MP to 3 MP"), out, QStringLiteral("ms"),
+                QStringLiteral("decoding the JPEG"), dec, bench::Target::ratioAtMost(0.5)});
+    return report.finish();
 }

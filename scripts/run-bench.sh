@@ -1,14 +1,59 @@
 #!/usr/bin/env bash
-# Runs every benchmark; each prints its figures next to its reference, timed in the same run.
+# Runs every benchmark, each timed next to its reference in the same run, and prints one table
+# of their figures under a line naming the machine and its load. What each benchmark prints
+# besides its rows goes to a log, shown with -v (and always when the benchmark fails).
+# Usage: run-bench.sh [-v] [build folder]
 set -euo pipefail
-build="${1:-build}"
+verbose=0
+if [[ "${1:-}" == -v ]]; then
+    verbose=1
+    shift
+fi
+build="$(realpath "${1:-build}")"
 cd "$(dirname "$0")/.."
-echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)," \
-    "$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n1), $(uname -sr)"
+./scripts/setup.sh scripts/bench-packages.txt
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+machine="Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo),"
+machine+=" $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n1), $(uname -sr);"
+machine+=" load average $(load) at the start"
+
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+export LUMORA_BENCH_ROWS="$logs/rows.tsv"
 export QT_QPA_PLATFORM=offscreen
+: >"$LUMORA_BENCH_ROWS"
+failed=0
+
+# A benchmark ends with 0 when it met its targets, 2 when it missed one, else it failed.
+run_one() {
+    local name="$1"
+    shift
+    echo "running $name..." >&2
+    local status=0
+    "$@" >"$logs/$name.log" 2>&1 || status=$?
+    if ((verbose || (status != 0 && status != 2))); then
+        echo "== $name" && cat "$logs/$name.log" && echo
+    fi
+    if ((status != 0 && status != 2)); then
+        echo "$name failed (exit status $status)" >&2
+        failed=1
+    fi
+}
+
 for bench in "$build"/bench/bench_*; do
-    [[ -x "$bench" ]] || continue
-    echo
-    echo "== $(basename "$bench")"
-    "$bench"
+    [[ -f "$bench" && -x "$bench" ]] || continue
+    run_one "$(basename "$bench")" "$bench"
 done
+# Start-up is timed on a private X server with a window manager, as a user's desktop has one.
+run_one bench_startup env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
+    bench/bench_startup.py "$build/app/lumora" "$build/bench/startup_reference"
+
+echo "$machine"
+echo "Load average at the end: $(load)"
+echo
+{
+    printf 'figure\tours\treference\tref. value\tratio\ttarget\tresult\n'
+    cat "$LUMORA_BENCH_ROWS"
+} | column -t -s $'\t'
+exit "$failed"
