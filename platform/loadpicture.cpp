@@ -9,6 +9,8 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QtEndian>
+#include <cerrno>
+#include <unistd.h>
 
 namespace lumora::platform {
 
@@ -27,6 +29,18 @@ bool isStandardWmfHeader(QByteArrayView head)
     const quint16 headerWords = qFromLittleEndian<quint16>(p + 2);
     const quint16 version = qFromLittleEndian<quint16>(p + 4);
     return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+// Why what was written is not all on the disk yet, or "" when it is. Done before commit():
+// Qt's commit() takes no notice when its own last flush or the sync fails, and would then put
+// a cut-off file in place of the old one.
+QString reasonNotOnDisk(QSaveFile &file)
+{
+    if (!file.flush())
+        return file.errorString();
+    if (::fsync(file.handle()) != 0)
+        return qt_error_string(errno);
+    return QString();
 }
 
 } // namespace
@@ -108,6 +122,12 @@ void SavePicture(const QImage &image, const QString &path)
         file.cancelWriting();
         throw RuntimeError(errors::DiskFull,
                            QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
+    const QString unsaved = reasonNotOnDisk(file);
+    if (!unsaved.isEmpty()) {
+        file.cancelWriting();
+        throw RuntimeError(errors::DiskFull,
+                           QStringLiteral("Cannot write %1: %2").arg(path, unsaved));
     }
     if (!file.commit())
         throw RuntimeError(errors::DiskFull,

@@ -3,6 +3,7 @@
 #include "image/imagewindow.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
+#include "tests/support/smalldisk.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -10,36 +11,9 @@
 
 using namespace lumora;
 using testing::MainWindowHarness;
+using testing::SmallDisk;
 
 namespace {
-
-// A small tmpfs of our own, so a full or read-only disk is real and not a pretend one.
-class SmallDisk final {
-public:
-    explicit SmallDisk(const QString &where) : m_where(where)
-    {
-        m_mounted =
-            QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=64k"), QStringLiteral("tmpfs"), where}) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {m_where});
-    }
-    bool mounted() const { return m_mounted; }
-    bool makeReadOnly() const
-    {
-        return QProcess::execute(QStringLiteral("mount"),
-                                 {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_where}) ==
-               0;
-    }
-
-private:
-    QString m_where;
-    bool m_mounted = false;
-};
 
 QByteArray readAll(const QString &path)
 {
