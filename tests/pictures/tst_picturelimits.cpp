@@ -6,6 +6,7 @@
 // file as invalid (error 481); one that allocated more than one bitmap of the declared size
 // would not fit. The child also reports how much resident memory the decode added.
 #include "platform/loadpicture.h"
+#include "platform/memorybudget.h"
 #include "platform/rasterdecoder.h"
 #include "platform/runtimeerror.h"
 
@@ -78,6 +79,9 @@ Report runLimited(qint64 headroom, const std::function<Picture()> &load,
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
+        // The memory budget is sized before the limit, from the machine: these cases measure
+        // what the readers themselves allocate, not the budget's share of a tight limit.
+        MemoryBudget::process();
         const rlim_t limit = rlim_t(statusKiB("VmSize:") * 1024 + headroom);
         const rlimit bound{limit, limit};
         setrlimit(RLIMIT_AS, &bound);
