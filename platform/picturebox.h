@@ -30,7 +30,8 @@ public:
     // error instead of asking the system for gigabytes. 512 MiB is 134 megapixels, four times
     // an 8K screen. Every image window keeps one drawing, and handing it out (clipboard PNG,
     // BMP file, print) can need as much again next to the loaded picture, so a 4 GB desktop
-    // still survives two windows zoomed to the limit. Repeated Zoom In stops here.
+    // still survives two windows zoomed to the limit. Repeated Zoom In stops here, or earlier
+    // when the process's MemoryBudget has no room for the drawing.
     static constexpr qint64 kMaxDrawingBytes = qint64(1) << 29;
 
     const TwipScale &scale() const { return m_scale; }
