@@ -6,6 +6,9 @@ namespace lumora::platform {
 
 Timer::Timer(QObject *parent) : QObject(parent)
 {
+    // A coarse timer may fire a second-long interval up to 50 ms late; an interval is kept to
+    // the millisecond, as the splash's one second and the show's steps need.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &Timer::fired);
 }
 
