@@ -15,11 +15,26 @@ int main(int argc, char *argv[])
 
     lumora::platform::QtDialogs dialogs;
     std::unique_ptr<lumora::app::MainWindow> frmprin;
+    auto load = [&] {
+        if (frmprin)
+            return;
+        frmprin = std::make_unique<lumora::app::MainWindow>(dialogs);
+        dialogs.setParent(frmprin.get());
+    };
     auto *frmsplash = new lumora::app::Splash([&] {
         lumora::platform::guard(dialogs, [&] {
-            frmprin = std::make_unique<lumora::app::MainWindow>(dialogs);
-            dialogs.setParent(frmprin.get());
+            load();
             frmprin->showMaximized();
+        });
+    });
+    // The main window is built unseen while the splash is up, and drawn once off the screen
+    // so that fonts, styles and icons are loaded: when the second is over it only has to be
+    // shown, and it follows the splash on time.
+    frmsplash->whenOnScreen([&] {
+        lumora::platform::guard(dialogs, [&] {
+            load();
+            (void)frmprin->grab();
+            (void)frmprin->winId();
         });
     });
     frmsplash->show();

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 
 namespace lumora::app {
 
@@ -45,6 +47,24 @@ void Splash::centreOnScreen()
         return;
     const QRect area = screen->geometry();
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+void Splash::showEvent(QShowEvent *event)
+{
+    // The second is counted from when the splash goes up, not from when it was built: the
+    // main window then follows the splash on the screen by the full interval.
+    if (!event->spontaneous())
+        m_timer1.setEnabled(true);
+    QWidget::showEvent(event);
+}
+
+void Splash::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_whenOnScreen)
+        return;
+    // Queued, so that the picture reaches the screen before the work starts.
+    QTimer::singleShot(0, this, std::exchange(m_whenOnScreen, nullptr));
 }
 
 void Splash::Timer1_Timer()

@@ -15,13 +15,21 @@ class Splash final : public QWidget {
 public:
     explicit Splash(std::function<void()> showMainWindow, QWidget *parent = nullptr);
 
+    // Runs once, just after the splash has first been painted: the idle part of its second.
+    void whenOnScreen(std::function<void()> work) { m_whenOnScreen = std::move(work); }
+
     platform::PictureBox &picsplash() { return *m_picsplash; }
     platform::Timer &Timer1() { return m_timer1; }
     void Timer1_Timer();
     void centreOnScreen();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     std::function<void()> m_showMainWindow;
+    std::function<void()> m_whenOnScreen;
     platform::PictureBox *m_picsplash;
     platform::Timer m_timer1;
 };
