@@ -153,12 +153,17 @@ bool isMultiByteCharset(int charSet)
            charSet == 136;
 }
 
-QString decodeCharset(QByteArrayView bytes, int charSet, const QString &face)
+bool usesSymbolEncoding(int charSet, const QString &face)
 {
     // DEFAULT_CHARSET lets the face decide: the Symbol font brings its own encoding.
-    const bool symbolFace = face.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0;
-    if (charSet == kSymbolCharset || (charSet == kDefaultCharset && symbolFace)) {
-        if (!symbolFace)
+    return (charSet == kSymbolCharset || charSet == kDefaultCharset) &&
+           face.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0;
+}
+
+QString decodeCharset(QByteArrayView bytes, int charSet, const QString &face)
+{
+    if (charSet == kSymbolCharset || usesSymbolEncoding(charSet, face)) {
+        if (!usesSymbolEncoding(charSet, face))
             return QString::fromLatin1(bytes.data(), bytes.size());
         QString out(bytes.size(), Qt::Uninitialized);
         QChar *d = out.data();

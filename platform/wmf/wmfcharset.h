@@ -14,6 +14,9 @@ namespace lumora::platform::wmf {
 // unknown.
 QString decodeCharset(QByteArrayView bytes, int charSet, const QString &face);
 
+// True when text in this character set and face is in the Symbol font's own encoding.
+bool usesSymbolEncoding(int charSet, const QString &face);
+
 // Font families to ask for, best first, for a face a metafile names: the face itself, then
 // metric-compatible families that Linux desktops have (Liberation, Croscore, URW), then a
 // generic family chosen by the face or by the pitch-and-family byte.

@@ -42,6 +42,19 @@ private:
         int lineCap = -1, lineJoin = -1; // from escapes; -1 the pen's own
         double miterLimit = 10;
     };
+    // What a drawn font depends on: files often create the same font again for every text.
+    struct FontKey {
+        QString face;
+        qint64 pixels16 = 0; // size in sixteenths of a device pixel
+        int weight = 400;
+        quint8 pitchAndFamily = 0;
+        bool italic = false, underline = false, strikeOut = false;
+        bool symbol = false, cellHeight = false;
+        bool operator==(const FontKey &) const = default;
+    };
+    struct FontKeyHash {
+        size_t operator()(const FontKey &k) const;
+    };
     struct CachedFont {
         QFont font;
         QRawFont raw; // for glyph runs: one call per text, no shaping
@@ -81,6 +94,8 @@ private:
     // wmftext.cpp
     void drawText(const TextRun &run);
     const CachedFont &fontFor(double pixels);
+    bool drawGlyphMasks(const QRawFont &font, const QList<quint32> &glyphs,
+                        const QList<QPointF> &positions, double pixels);
 
     const ParsedWmf &m_wmf;
     QPainter &m_painter;
@@ -99,7 +114,7 @@ private:
     QPen m_pen;
     QBrush m_brush;
     std::vector<QPointF> m_scratch;
-    std::unordered_map<quint64, CachedFont> m_fonts;
+    std::unordered_map<FontKey, CachedFont, FontKeyHash> m_fonts;
 
     double m_work = 0;
     double m_budget = 0;

@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <cmath>
 
 namespace lumora::platform::wmf {
@@ -15,12 +16,16 @@ namespace lumora::platform::wmf {
 namespace {
 
 constexpr int kOpaque = 2;
-constexpr int kSymbolCharset = 2;
 // The default font (none selected, or height 0) at the natural size: GDI's system font.
 constexpr double kDefaultFontPixels = 16.0;
 constexpr double kMinFontPixels = 0.5;
 constexpr size_t kMaxCachedFonts = 256;
 constexpr double kStretchSnap = 0.03;
+// Glyphs up to this size are drawn from the painter's own glyph cache.
+constexpr double kPainterCachedGlyphPixels = 64.0;
+// Larger ones, up to this size, from the masks the font engine keeps (a quarter of a megabyte
+// at most each); larger still, as outlines.
+constexpr double kMaxMaskGlyphPixels = 512.0;
 
 constexpr int kTaUpdateCp = 1;
 constexpr int kTaRight = 2;
@@ -42,18 +47,31 @@ QFont::StyleHint styleHint(quint8 pitchAndFamily)
 
 } // namespace
 
+size_t Player::FontKeyHash::operator()(const FontKey &k) const
+{
+    return qHashMulti(0, k.face, k.pixels16, k.weight, k.pitchAndFamily, k.italic, k.underline,
+                      k.strikeOut, k.symbol, k.cellHeight);
+}
+
 const Player::CachedFont &Player::fontFor(double pixels)
 {
-    const quint64 key = (quint64(quint32(m_dc.font + 1)) << 32) | quint32(std::lround(pixels * 16));
+    const FontDef def = m_dc.font >= 0 ? m_wmf.fonts[m_dc.font] : FontDef{};
+    // Text of the Symbol font was turned into Unicode when it was read (wmfcharset.cpp): a
+    // Unicode serif font draws it, where a font named Symbol may map only its own encoding.
+    const bool symbol = usesSymbolEncoding(def.charSet, def.face);
+    FontKey key{.face = def.face,
+                .pixels16 = std::llround(pixels * 16),
+                .weight = def.weight,
+                .pitchAndFamily = def.pitchAndFamily,
+                .italic = def.italic,
+                .underline = def.underline,
+                .strikeOut = def.strikeOut,
+                .symbol = symbol,
+                .cellHeight = def.height > 0};
     if (auto it = m_fonts.find(key); it != m_fonts.end())
         return it->second;
     if (m_fonts.size() >= kMaxCachedFonts)
         m_fonts.clear();
-    const FontDef def = m_dc.font >= 0 ? m_wmf.fonts[m_dc.font] : FontDef{};
-    // Text of the Symbol font was turned into Unicode when it was read (wmfcharset.cpp): a
-    // Unicode serif font draws it, where a font named Symbol may map only its own encoding.
-    const bool symbol = def.charSet == kSymbolCharset &&
-                        def.face.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0;
     QFont font;
     font.setFamilies(symbol ? fontFamilies(QStringLiteral("Times New Roman"), 0)
                             : fontFamilies(def.face, def.pitchAndFamily));
@@ -80,7 +98,7 @@ const Player::CachedFont &Player::fontFor(double pixels)
     }
     CachedFont cached{font, QRawFont::fromFont(font), metrics.ascent(), metrics.descent(),
                       metrics.averageCharWidth()};
-    return m_fonts.emplace(key, std::move(cached)).first->second;
+    return m_fonts.emplace(std::move(key), std::move(cached)).first->second;
 }
 
 void Player::drawText(const TextRun &run)
@@ -175,7 +193,10 @@ void Player::drawText(const TextRun &run)
         if (!run.dy.empty())
             y -= run.dy[i] * sy; // ETO_PDY: upwards for positive values
     }
-    if (direct) {
+    if (direct && !def.underline && !def.strikeOut &&
+        drawGlyphMasks(cached.raw, glyphs, positions, pixels)) {
+        // drawn
+    } else if (direct) {
         QGlyphRun glyphRun;
         glyphRun.setRawFont(cached.raw);
         glyphRun.setGlyphIndexes(glyphs);
@@ -203,6 +224,39 @@ void Player::drawText(const TextRun &run)
         m_dc.cpX += (end.x() - ref.x()) / m_map.ax;
         m_dc.cpY += (end.y() - ref.y()) / m_map.ay;
     }
+}
+
+// Glyphs too large for the painter's glyph cache would be filled as outlines at every render.
+// The font engine keeps their rasterised masks instead, which blend several times faster; on
+// a raster device only, and only where the glyphs stand upright and unstretched (a mask moves
+// by whole pixels, which at this size nobody sees).
+bool Player::drawGlyphMasks(const QRawFont &font, const QList<quint32> &glyphs,
+                            const QList<QPointF> &positions, double pixels)
+{
+    const QTransform &toDevice = m_painter.transform();
+    if (pixels <= kPainterCachedGlyphPixels || pixels > kMaxMaskGlyphPixels ||
+        toDevice.type() > QTransform::TxTranslate || !m_painter.paintEngine() ||
+        m_painter.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const QRgb color = m_dc.textColor;
+    QList<QRgb> ramp(256);
+    for (int a = 0; a < 256; ++a)
+        ramp[a] = qPremultiply(qRgba(qRed(color), qGreen(color), qBlue(color), a));
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        QImage mask = font.alphaMapForGlyph(glyphs[i], QRawFont::PixelAntialiasing);
+        if (mask.isNull())
+            continue; // a blank glyph
+        if (mask.format() != QImage::Format_Alpha8)
+            mask = mask.convertToFormat(QImage::Format_Alpha8);
+        QImage tinted(mask.constBits(), mask.width(), mask.height(), mask.bytesPerLine(),
+                      QImage::Format_Indexed8);
+        tinted.setColorTable(ramp);
+        const QRectF box = font.boundingRect(glyphs[i]);
+        const QPointF at(std::round(positions[i].x() + box.left() + toDevice.dx()) - toDevice.dx(),
+                         std::round(positions[i].y() + box.top() + toDevice.dy()) - toDevice.dy());
+        m_painter.drawImage(at, tinted);
+    }
+    return true;
 }
 
 } // namespace lumora::platform::wmf

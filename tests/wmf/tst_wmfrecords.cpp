@@ -70,6 +70,8 @@ private slots:
     void textAlignment_data();
     void textAlignment();
     void extTextOutOptions();
+    void largeTextFromMasks_data();
+    void largeTextFromMasks();
     void escapementTurnsText();
     void symbolFontIsGreek();
     void hatchedBrushBackground();
@@ -377,6 +379,49 @@ void tst_WmfRecords::extTextOutOptions()
                    QSize(200, 100));
     const QRect box = boundsOf(image, kBlack, 100);
     QVERIFY2(box.width() > 140, qPrintable(QString::number(box.width())));
+}
+
+void tst_WmfRecords::largeTextFromMasks_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QRgb>("color");
+    QTest::newRow("large, red") << -150 << kRed;
+    QTest::newRow("large, blue") << -300 << kBlue;
+    QTest::newRow("painter's cache size") << -40 << kRed;
+}
+
+void tst_WmfRecords::largeTextFromMasks()
+{
+    // On a raster image, large glyphs come from the font engine's masks; through a scaled
+    // painter they are filled as outlines. Both put the same ink, in the text colour, in the
+    // same place.
+    QFETCH(int, height);
+    QFETCH(QRgb, color);
+    const auto picture = loadWmf(WmfBuilder()
+                                     .placeable(0, 0, 400, 300, 96)
+                                     .font(height, QStringLiteral("Arial"))
+                                     .select(0)
+                                     .textColor(color)
+                                     .bkMode(1)
+                                     .textOut(10, 10, "Wg&")
+                                     .bytes());
+    const QImage direct = render(*picture, QSize(400, 300));
+    QImage doubled(800, 600, QImage::Format_ARGB32_Premultiplied);
+    doubled.fill(kWhite);
+    QPainter painter(&doubled);
+    painter.scale(2, 2);
+    picture->render(painter, QRectF(0, 0, 400, 300));
+    painter.end();
+    const QImage outlines =
+        doubled.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QRect a = boundsOf(direct, color, 60), b = boundsOf(outlines, color, 60);
+    QVERIFY(a.width() > -height);
+    for (int d :
+         {a.left() - b.left(), a.top() - b.top(), a.right() - b.right(), a.bottom() - b.bottom()})
+        QVERIFY2(std::abs(d) <= 2, qPrintable(QStringLiteral("%1 %2").arg(d).arg(height)));
+    const int inkA = countNear(direct, color, {}, 60), inkB = countNear(outlines, color, {}, 60);
+    QVERIFY2(std::abs(inkA - inkB) < inkB / 20,
+             qPrintable(QStringLiteral("%1 %2").arg(inkA).arg(inkB)));
 }
 
 void tst_WmfRecords::escapementTurnsText()
