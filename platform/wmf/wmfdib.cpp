@@ -232,6 +232,51 @@ QImage decodeRgb(const ByteReader &bits, const DibHeader &h, const QList<QRgb> &
     return image;
 }
 
+// The sixteen colours of a 4-bit display, in the order GDI gives them.
+constexpr QRgb kVgaColors[16] = {
+    0xff000000, 0xff800000, 0xff008000, 0xff808000, 0xff000080, 0xff800080, 0xff008080, 0xffc0c0c0,
+    0xff808080, 0xffff0000, 0xff00ff00, 0xffffff00, 0xff0000ff, 0xffff00ff, 0xff00ffff, 0xffffffff};
+// The twenty colours an 8-bit display always holds: ten at each end of its palette.
+constexpr QRgb kStaticLow[10] = {0xff000000, 0xff800000, 0xff008000, 0xff808000, 0xff000080,
+                                 0xff800080, 0xff008080, 0xffc0c0c0, 0xffc0dcc0, 0xffa6caf0};
+constexpr QRgb kStaticHigh[10] = {0xfffffbf0, 0xffa0a0a4, 0xff808080, 0xffff0000, 0xff00ff00,
+                                  0xffffff00, 0xff0000ff, 0xffff00ff, 0xff00ffff, 0xffffffff};
+
+// A device bitmap's pixels are indices into the recording display's palette: the standard
+// colours of a 4-bit display; on an 8-bit one the static colours at both ends and, between
+// them, the logical palette selected (black where there is none).
+QList<QRgb> devicePalette(int bpp, const std::vector<QRgb> &selected)
+{
+    if (bpp == 4)
+        return QList<QRgb>(std::begin(kVgaColors), std::end(kVgaColors));
+    QList<QRgb> table(256, 0xff000000);
+    for (int i = 10; i < 246 && size_t(i) < selected.size(); ++i)
+        table[i] = selected[size_t(i)];
+    std::copy(std::begin(kStaticLow), std::end(kStaticLow), table.begin());
+    std::copy(std::begin(kStaticHigh), std::end(kStaticHigh), table.begin() + 246);
+    return table;
+}
+
+QImage deviceIndexed(const uchar *bits, int width, int height, qint64 widthBytes, int bpp,
+                     const std::vector<QRgb> &palette)
+{
+    QImage image(width, height, QImage::Format_Indexed8);
+    if (image.isNull())
+        return {};
+    image.setColorTable(devicePalette(bpp, palette));
+    for (int y = 0; y < height; ++y) {
+        const uchar *row = bits + y * widthBytes;
+        uchar *out = image.scanLine(y);
+        if (bpp == 8) {
+            std::memcpy(out, row, size_t(width));
+            continue;
+        }
+        for (int x = 0; x < width; ++x) // the high nibble is the left pixel
+            out[x] = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+    }
+    return image;
+}
+
 } // namespace
 
 QImage decodeDib(const ByteReader &bytes, bool paletteIndices, const std::vector<QRgb> &palette,
@@ -311,7 +356,7 @@ QImage decodeDib(const ByteReader &bytes, bool paletteIndices, const std::vector
 }
 
 QImage decodeBitmap16(const ByteReader &bytes, qsizetype bitsOffset, qint64 maxPixels,
-                      bool *monochrome)
+                      const std::vector<QRgb> &palette, bool *monochrome)
 {
     *monochrome = false;
     if (!bytes.has(0, 10))
@@ -323,8 +368,8 @@ QImage decodeBitmap16(const ByteReader &bytes, qsizetype bitsOffset, qint64 maxP
     const int bpp = bytes.u8(9);
     if (width <= 0 || height <= 0 || width * height > maxPixels || planes != 1)
         return {};
-    if (bpp != 1 && bpp != 16 && bpp != 24 && bpp != 32)
-        return {}; // 4 and 8 bits need the recording device's palette
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        return {};
     // Rows are padded to words; some writers give a longer row than the bits they store.
     const qint64 wordRow = ((width * bpp + 15) / 16) * 2;
     if (!bytes.has(bitsOffset, widthBytes * height) && bytes.has(bitsOffset, wordRow * height))
@@ -343,6 +388,8 @@ QImage decodeBitmap16(const ByteReader &bytes, qsizetype bitsOffset, qint64 maxP
         *monochrome = true;
         return image;
     }
+    if (bpp == 4 || bpp == 8)
+        return deviceIndexed(bits, int(width), int(height), widthBytes, bpp, palette);
     QImage image(int(width), int(height), QImage::Format_RGB32);
     if (image.isNull())
         return {};

@@ -19,11 +19,13 @@ namespace lumora::platform::wmf {
 QImage decodeDib(const ByteReader &bytes, bool paletteIndices, const std::vector<QRgb> &palette,
                  qint64 maxPixels);
 
-// Decodes a Bitmap16 of 1, 16, 24 or 32 bits (type, width, height, bytes per row, planes,
-// bits per pixel, bits at `bitsOffset`); 4 and 8 bits would need the recording device's
-// palette. Monochrome bitmaps come back as Format_Mono with black for 0 and white for
-// 1, to be recoloured with the text and background colours when drawn; `monochrome` tells.
+// Decodes a Bitmap16 of 1, 4, 8, 16, 24 or 32 bits (type, width, height, bytes per row,
+// planes, bits per pixel, bits at `bitsOffset`). Monochrome bitmaps come back as Format_Mono
+// with black for 0 and white for 1, to be recoloured with the text and background colours
+// when drawn; `monochrome` tells. Those of 4 and 8 bits index the recording display's
+// palette: the standard 16 colours, or the 20 static colours around `palette`, the logical
+// palette selected.
 QImage decodeBitmap16(const ByteReader &bytes, qsizetype bitsOffset, qint64 maxPixels,
-                      bool *monochrome);
+                      const std::vector<QRgb> &palette, bool *monochrome);
 
 } // namespace lumora::platform::wmf

@@ -223,13 +223,13 @@ void Parser::parseObject(quint16 function, const ByteReader &p, qsizetype words)
         bool mono = false;
         if (room && function == fn::DibCreatePatternBrush) {
             image = decodeDib(p.from(4), p.u16(2) == kDibPalColors,
-                              m_dc.palette >= 0 ? m_palettes[m_dc.palette] : std::vector<QRgb>{},
+                              selectedPalette(),
                               bitmapBudget());
             if (image.isNull() && p.u16(0) == 3) // BS_PATTERN: some writers put a Bitmap16 here
-                image = decodeBitmap16(p.from(4), 10, bitmapBudget(), &mono);
+                image = decodeBitmap16(p.from(4), 10, bitmapBudget(), selectedPalette(), &mono);
         } else if (room) {
             // A Bitmap16 whose bits follow 14 bytes of it and 18 reserved bytes.
-            image = decodeBitmap16(p, 32, bitmapBudget(), &mono);
+            image = decodeBitmap16(p, 32, bitmapBudget(), selectedPalette(), &mono);
         }
         const qint32 bitmap = addBitmap(std::move(image), mono);
         if (bitmap < 0)
@@ -294,11 +294,11 @@ void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
     QImage image;
     bool mono = false;
     if (function == fn::BitBlt || function == fn::StretchBlt) {
-        image = decodeBitmap16(bits, 10, bitmapBudget(), &mono);
+        image = decodeBitmap16(bits, 10, bitmapBudget(), selectedPalette(), &mono);
     } else {
         const bool palColors = dibRecord && p.u16(function == fn::StretchDib ? 4 : 0) == kDibPalColors;
         image = decodeDib(bits, palColors,
-                          m_dc.palette >= 0 ? m_palettes[m_dc.palette] : std::vector<QRgb>{},
+                          selectedPalette(),
                           bitmapBudget());
         if (dibRecord && dibIsBottomUp(bits))
             r.flags |= kBitmapSourceFromBottom;

@@ -223,6 +223,12 @@ void Parser::addBounds(double left, double top, double right, double bottom)
     m_hasBounds = true;
 }
 
+const std::vector<QRgb> &Parser::selectedPalette() const
+{
+    static const std::vector<QRgb> kNone;
+    return m_dc.palette >= 0 ? m_palettes[m_dc.palette] : kNone;
+}
+
 QRgb Parser::color(quint32 colorRef) const
 {
     // 0x01 in the high byte: an index into the selected palette ([MS-WMF] 2.2.2.8).

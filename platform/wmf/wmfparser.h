@@ -65,6 +65,7 @@ private:
     void deleteObject(quint16 index);
     qint32 addBitmap(QImage image, bool monochrome);
     qint64 bitmapBudget() const;
+    const std::vector<QRgb> &selectedPalette() const;
     QRgb color(quint32 colorRef) const;
     QString decodeText(QByteArrayView bytes, const FontDef *font, std::vector<qint32> *dx,
                        std::vector<qint32> *dy);

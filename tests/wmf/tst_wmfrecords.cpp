@@ -64,6 +64,8 @@ private slots:
     void dibDepths_data();
     void dibDepths();
     void dibRecords();
+    void deviceBitmaps_data();
+    void deviceBitmaps();
     void rasterOperations_data();
     void rasterOperations();
     void clipRecords();
@@ -255,6 +257,42 @@ void tst_WmfRecords::dibRecords()
     image = renderSquare(square().stretchDib(QRect(100, 0, -100, 100), QRect(0, 0, 2, 2), quad));
     QVERIFY(near(image.pixel(25, 25), kGreen));
     QVERIFY(near(image.pixel(75, 25), kRed));
+}
+
+void tst_WmfRecords::deviceBitmaps_data()
+{
+    QTest::addColumn<int>("bitsPerPixel");
+    QTest::addColumn<QList<QByteArray>>("rows"); // 2 x 2 pixels
+    QTest::addColumn<QList<QRgb>>("palette");    // selected before the blit, when not empty
+    QTest::addColumn<QList<QRgb>>("expected");   // top left, top right, bottom left, right
+    const QList<QRgb> standard{kRed, kGreen, kBlue, kYellow};
+    QTest::newRow("4 bits: the display's 16 colours")
+        << 4 << QList<QByteArray>{"\x9A", "\xCB"} << QList<QRgb>{} << standard;
+    QTest::newRow("8 bits: static colours at the top")
+        << 8 << QList<QByteArray>{"\xF9\xFA", "\xFC\xFB"} << QList<QRgb>{} << standard;
+    QList<QRgb> logical(12, kBlack);
+    logical[10] = kBlue;
+    logical[11] = kYellow;
+    QTest::newRow("8 bits: the logical palette between")
+        << 8 << QList<QByteArray>{QByteArray("\x00\xFF", 2), "\x0A\x0B"} << logical
+        << QList<QRgb>{kBlack, kWhite, kBlue, kYellow};
+}
+
+void tst_WmfRecords::deviceBitmaps()
+{
+    // Device bitmaps of 4 and 8 bits index the palette of the display that recorded them.
+    QFETCH(int, bitsPerPixel);
+    QFETCH(QList<QByteArray>, rows);
+    QFETCH(QList<QRgb>, palette);
+    QFETCH(QList<QRgb>, expected);
+    WmfBuilder b = square();
+    if (!palette.isEmpty())
+        b.palette(palette).record(0x0234, {0}); // SELECTPALETTE
+    b.deviceStretchBlt(QRect(0, 0, 100, 100), QSize(2, 2), bitsPerPixel, rows);
+    const QImage image = renderSquare(b);
+    const QPoint at[] = {{25, 25}, {75, 25}, {25, 75}, {75, 75}};
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(near(image.pixel(at[i]), expected[i]), qPrintable(QString::number(i)));
 }
 
 void tst_WmfRecords::rasterOperations_data()

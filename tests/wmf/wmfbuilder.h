@@ -243,6 +243,23 @@ public:
             put16(p, v);
         return recordBytes(0x0940, p + bitmap);
     }
+    // STRETCHBLT with a device bitmap (Bitmap16): `rows` top-down, each padded to a word.
+    WmfBuilder &deviceStretchBlt(QRect dest, QSize size, int bitsPerPixel,
+                                 const QList<QByteArray> &rows)
+    {
+        QByteArray p;
+        put32(p, 0x00CC0020); // SRCCOPY
+        for (int v :
+             {size.height(), size.width(), 0, 0, dest.height(), dest.width(), dest.y(), dest.x()})
+            put16(p, v);
+        const int widthBytes = ((size.width() * bitsPerPixel + 15) / 16) * 2;
+        for (int v : {0, size.width(), size.height(), widthBytes})
+            put16(p, v);
+        p.append(char(1)).append(char(bitsPerPixel));
+        for (const QByteArray &row : rows)
+            p.append(row.leftJustified(widthBytes, '\0', true));
+        return recordBytes(0x0B23, p);
+    }
     WmfBuilder &dibPatternBrush(const QByteArray &bitmap)
     {
         QByteArray p;
