@@ -36,6 +36,7 @@ class Watch:
         self.disp = disp
         self.root = disp.screen().root
         self.pid_atom = disp.intern_atom('_NET_WM_PID')
+        self.created = {}
         self.mapped = {}
         self.painted = []  # (ms since exec, window id), in order
         self.start = 0.0
@@ -59,6 +60,7 @@ class Watch:
         now = self.ms()
         if event.type == X.CreateNotify:
             # Watch the new window itself: its map (even inside a frame) and what is drawn in it.
+            self.created[event.window.id] = now
             event.window.change_attributes(event_mask=X.StructureNotifyMask)
             event.window.damage_create(damage.DamageReportRawRectangles)
         elif event.type == X.MapNotify:

@@ -29,9 +29,10 @@ failed=0
 run_one() {
     local name="$1"
     shift
-    echo "running $name..." >&2
-    local status=0
+    echo -n "running $name... " >&2
+    local status=0 started=$SECONDS
     "$@" >"$logs/$name.log" 2>&1 || status=$?
+    echo "$((SECONDS - started)) s" >&2
     if ((verbose || (status != 0 && status != 2))); then
         echo "== $name" && cat "$logs/$name.log" && echo
     fi
@@ -47,7 +48,7 @@ for bench in "$build"/bench/bench_*; do
 done
 # Start-up is timed on a private X server with a window manager, as a user's desktop has one.
 run_one bench_startup env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
-    bench/bench_startup.py "$build/app/lumora" "$build/bench/startup_reference"
+    bench/bench_startup.py "$build/app/lumora" "$build/bench/startup_reference" 11
 
 echo "$machine"
 echo "Load average at the end: $(load)"
