@@ -116,7 +116,8 @@ void Parser::dispatch(quint16 function, const ByteReader &p, qsizetype words)
         break;
     case fn::MoveTo: case fn::LineTo: case fn::Rectangle: case fn::RoundRect:
     case fn::Ellipse: case fn::Arc: case fn::Pie: case fn::Chord: case fn::PatBlt:
-    case fn::SetPixel: case fn::FillRegion: case fn::PaintRegion: case fn::FrameRegion:
+    case fn::SetPixel: case fn::FloodFill: case fn::ExtFloodFill:
+    case fn::FillRegion: case fn::PaintRegion: case fn::FrameRegion:
     case fn::InvertRegion:
         parseDrawing(function, p, words);
         break;
@@ -140,8 +141,8 @@ void Parser::dispatch(quint16 function, const ByteReader &p, qsizetype words)
         parseText(function, p, words);
         break;
     default:
-        // Unknown records and those never acted on (palette animation, flood fills, mapper
-        // flags, layout, justification) are skipped by their size.
+        // Unknown records and those never acted on (palette animation, mapper flags, layout,
+        // justification) are skipped by their size.
         break;
     }
 }

@@ -175,6 +175,18 @@ void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words
         r.v[1] = a.s(2);
         addBounds(r.v[0], r.v[1], r.v[0] + 1, r.v[1] + 1);
         break;
+    case fn::FloodFill:
+    case fn::ExtFloodFill: {
+        const int at = function == fn::ExtFloodFill ? 1 : 0; // after the mode
+        if (words < at + 4)
+            return;
+        r.op = Op::FloodFill;
+        r.mode = function == fn::ExtFloodFill && a.u(0) == 1 ? 1 : 0;
+        r.data = color(p.u32(2 * at));
+        r.v[0] = a.s(at + 3);
+        r.v[1] = a.s(at + 2);
+        break;
+    }
     case fn::FillRegion: case fn::FrameRegion: case fn::PaintRegion: case fn::InvertRegion: {
         if (words < (function == fn::FrameRegion ? 4 : function == fn::FillRegion ? 2 : 1))
             return;

@@ -146,6 +146,9 @@ void Player::step(const Record &r)
     case Op::FillRegion: case Op::PaintRegion: case Op::FrameRegion: case Op::InvertRegion:
         drawRegion(r);
         break;
+    case Op::FloodFill:
+        drawFloodFill(r);
+        break;
     default:
         stepState(r);
         break;

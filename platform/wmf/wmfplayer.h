@@ -90,6 +90,7 @@ private:
     void drawPatBlt(const QRectF &rect, quint32 rop, qint32 brush);
     void drawBitmap(const Record &r);
     void drawRegion(const Record &r);
+    void drawFloodFill(const Record &r);
     QRegion deviceRegion(const QRegion &logical) const;
     // wmftext.cpp
     void drawText(const TextRun &run);

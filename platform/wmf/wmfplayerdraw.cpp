@@ -62,6 +62,57 @@ QPainter::CompositionMode blitMode(quint32 rop)
     }
 }
 
+// Flood fills read back what was drawn, anti-aliased: a pixel within this much of a colour in
+// every channel counts as that colour, so that soft edges hold a fill in as hard ones do.
+constexpr int kFloodTolerance = 48;
+
+bool sameColor(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) <= kFloodTolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= kFloodTolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= kFloodTolerance;
+}
+
+// The rows, one rectangle each, of the area around `seed` (joined across edges, not corners)
+// whose pixels `fillable` accepts, within `bounds`.
+template <typename Fillable>
+std::vector<QRect> floodRows(const QImage &image, QPoint seed, const QRect &bounds,
+                             Fillable fillable)
+{
+    std::vector<QRect> rows;
+    std::vector<bool> seen(size_t(bounds.width()) * size_t(bounds.height()));
+    const auto open = [&](int x, int y) {
+        const size_t at =
+            size_t(y - bounds.top()) * size_t(bounds.width()) + size_t(x - bounds.left());
+        return !seen[at] && fillable(image.pixel(x, y));
+    };
+    std::vector<QPoint> pending{seed};
+    while (!pending.empty()) {
+        const QPoint p = pending.back();
+        pending.pop_back();
+        if (!open(p.x(), p.y()))
+            continue;
+        int left = p.x(), right = p.x();
+        while (left > bounds.left() && open(left - 1, p.y()))
+            --left;
+        while (right < bounds.right() && open(right + 1, p.y()))
+            ++right;
+        const size_t rowAt = size_t(p.y() - bounds.top()) * size_t(bounds.width());
+        std::fill_n(seen.begin() + qsizetype(rowAt + size_t(left - bounds.left())),
+                    right - left + 1, true);
+        rows.emplace_back(left, p.y(), right - left + 1, 1);
+        for (const int y : {p.y() - 1, p.y() + 1}) {
+            if (y < bounds.top() || y > bounds.bottom())
+                continue;
+            for (int x = left; x <= right; ++x) {
+                if (open(x, y) && (x == left || !open(x - 1, y)))
+                    pending.emplace_back(x, y); // the first pixel of each open run
+            }
+        }
+    }
+    return rows;
+}
+
 QColor inverted(const QColor &c)
 {
     return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
@@ -356,6 +407,35 @@ void Player::drawRegion(const Record &r)
             return;
         m_painter.fillRect(device, brush);
     }
+}
+
+void Player::drawFloodFill(const Record &r)
+{
+    // A flood fill needs the pixels drawn so far: on an image painted without turning or
+    // scaling only. On a printer or in a PDF, and through such a painter, it is left out.
+    QPaintDevice *device = m_painter.device();
+    const QTransform &toDevice = m_painter.transform();
+    if (!device || device->devType() != QInternal::Image ||
+        toDevice.type() > QTransform::TxTranslate)
+        return;
+    const QImage &image = *static_cast<QImage *>(device);
+    const QRect bounds = toDevice.mapRect(m_clipBounds).toAlignedRect() & image.rect();
+    const QPointF at = toDevice.map(map(r.v[0], r.v[1]));
+    const QPoint seed(int(std::floor(at.x())), int(std::floor(at.y())));
+    if (!bounds.contains(seed) || !spend(4 * area(QRectF(bounds))))
+        return;
+    const QBrush brush = makeBrush(m_dc.brush);
+    if (brush.style() == Qt::NoBrush)
+        return;
+    const QRgb color = r.data, start = image.pixel(seed);
+    const bool surface = r.mode == 1;
+    const auto rows = floodRows(image, seed, bounds, [&](QRgb px) {
+        return surface ? sameColor(px, color) : !sameColor(px, color) && sameColor(px, start);
+    });
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const QRect &row : rows)
+        m_painter.fillRect(QRectF(row).translated(-toDevice.dx(), -toDevice.dy()), brush);
 }
 
 } // namespace lumora::platform::wmf

@@ -64,6 +64,7 @@ enum class Op : quint8 {
     PaintRegion, // index region
     FrameRegion, // index region, data brush definition, v0 width, v1 height
     InvertRegion, // index region
+    FloodFill,    // v0 x, v1 y, data QRgb, mode 0 up to that border colour, 1 where that colour is
 };
 
 // Drawing records are those that change pixels; the others only change the state.

@@ -80,6 +80,7 @@ private slots:
     void patternBrush();
     void arcsAndPies();
     void regions();
+    void floodFills();
 };
 
 void tst_WmfRecords::negativeExtentsFlip_data()
@@ -561,6 +562,34 @@ void tst_WmfRecords::regions()
     QVERIFY(near(image.pixel(80, 30), kBlue));
     QVERIFY(near(image.pixel(50, 30), kWhite));
     QVERIFY(near(image.pixel(20, 70), kWhite));
+}
+
+void tst_WmfRecords::floodFills()
+{
+    // A black outline (a hairline and a wide anti-aliased ellipse) holds FLOODFILL in; the
+    // surface form of EXTFLOODFILL then fills the white around them. A seed outside the
+    // picture fills nothing.
+    const auto ref = [](QRgb c) {
+        return std::pair{int(colorRef(c) & 0xFFFF), int(colorRef(c) >> 16)};
+    };
+    const auto [blackLo, blackHi] = ref(kBlack);
+    const auto [whiteLo, whiteHi] = ref(kWhite);
+    WmfBuilder b = square();
+    b.pen(0, 0, kBlack).select(0).brush(1, kBlack).select(1).rectangle(10, 10, 60, 60);
+    b.pen(0, 3, kBlack).select(2).ellipse(55, 55, 95, 95);
+    b.brush(0, kRed).select(3).record(0x0419, {blackLo, blackHi, 30, 30});
+    b.record(0x0419, {blackLo, blackHi, 75, 75});
+    b.brush(0, kBlue).select(4).record(0x0548, {1, whiteLo, whiteHi, 2, 98});
+    b.brush(0, kGreen).select(5).record(0x0419, {blackLo, blackHi, -500, -500});
+    const QImage image = renderSquare(b);
+    QVERIFY(near(image.pixel(30, 30), kRed));
+    QVERIFY(near(image.pixel(75, 75), kRed));
+    QVERIFY(near(image.pixel(98, 2), kBlue));
+    QVERIFY(near(image.pixel(2, 98), kBlue));
+    for (const QRgb fill : {kRed, kBlue}) // the outline stays
+        QVERIFY(!near(image.pixel(9, 35), fill) && !near(image.pixel(10, 35), fill));
+    QCOMPARE(countNear(image, kGreen, {}, 20), 0);
+    QVERIFY(countNear(image, kWhite, {}, 20) < 60); // nothing left unfilled but soft edges
 }
 
 QTEST_MAIN(tst_WmfRecords)
