@@ -2,11 +2,50 @@
 
 #include "platform/runtimeerror.h"
 
+#include <QLibrary>
 #include <cups/cups.h>
 
 namespace lumora::print {
 
 namespace {
+
+// libcups is loaded when a print first asks for a queue, not when the program starts: it
+// brings some twenty libraries (TLS, Kerberos, service discovery) whose loading held up the
+// splash. It is the same library Qt's own printing loads, so its last error is shared.
+struct CupsCalls {
+    decltype(&cupsGetNamedDest) getNamedDest = nullptr;
+    decltype(&cupsGetOption) getOption = nullptr;
+    decltype(&cupsFreeDests) freeDests = nullptr;
+    decltype(&cupsLastError) lastError = nullptr;
+    decltype(&cupsLastErrorString) lastErrorString = nullptr;
+
+    bool loaded() const
+    {
+        return getNamedDest && getOption && freeDests && lastError && lastErrorString;
+    }
+};
+
+template <typename Function> void resolve(QLibrary &library, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(library.resolve(name));
+}
+
+const CupsCalls &cups()
+{
+    static const CupsCalls calls = [] {
+        CupsCalls found;
+        QLibrary library(QStringLiteral("cups"), 2);
+        if (!library.load())
+            return found;
+        resolve(library, "cupsGetNamedDest", found.getNamedDest);
+        resolve(library, "cupsGetOption", found.getOption);
+        resolve(library, "cupsFreeDests", found.freeDests);
+        resolve(library, "cupsLastError", found.lastError);
+        resolve(library, "cupsLastErrorString", found.lastErrorString);
+        return found;
+    }();
+    return calls;
+}
 
 [[noreturn]] void raise(const QString &text)
 {
@@ -15,22 +54,24 @@ namespace {
 
 QString optionOf(const cups_dest_t &dest, const char *name)
 {
-    return QString::fromUtf8(cupsGetOption(name, dest.num_options, dest.options));
+    return QString::fromUtf8(cups().getOption(name, dest.num_options, dest.options));
 }
 
 } // namespace
 
 QueueState queueState(const QString &queue)
 {
+    if (!cups().loaded())
+        return QueueState::Missing; // without libcups there is no printing system to ask
     const QByteArray name = queue.toUtf8();
-    cups_dest_t *dest =
-        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.isEmpty() ? nullptr : name.constData(), nullptr);
+    cups_dest_t *dest = cups().getNamedDest(CUPS_HTTP_DEFAULT,
+                                            queue.isEmpty() ? nullptr : name.constData(), nullptr);
     if (!dest)
         return QueueState::Missing;
     // IPP printer-state 5 is "stopped".
     const bool stopped = optionOf(*dest, "printer-state") == QLatin1String("5");
     const bool rejecting = optionOf(*dest, "printer-is-accepting-jobs") == QLatin1String("false");
-    cupsFreeDests(1, dest);
+    cups().freeDests(1, dest);
     if (stopped)
         return QueueState::Stopped;
     return rejecting ? QueueState::Rejecting : QueueState::Ready;
@@ -52,9 +93,9 @@ void requireReadyQueue(const QString &queue)
 
 void requireLastSubmissionAccepted()
 {
-    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+    if (cups().loaded() && cups().lastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
         raise(QStringLiteral("The printer refused the job: %1")
-                  .arg(QString::fromUtf8(cupsLastErrorString())));
+                  .arg(QString::fromUtf8(cups().lastErrorString())));
 }
 
 } // namespace lumora::print
