@@ -104,6 +104,7 @@ private:
     AxisMap m_frameToTarget;
     AxisMap m_map; // logical to target, for the current state
     double m_zoom = 1.0; // target pixels per pixel of the natural size
+    double m_deviceScale = 1.0; // device pixels per target unit, by the painter's own transform
     QRegion m_base;     // the target within the painter's own clip
     bool m_rasterOps = false;
 

@@ -81,6 +81,7 @@ private slots:
     void arcsAndPies();
     void regions();
     void floodFills();
+    void thinPensStayVisible();
 };
 
 void tst_WmfRecords::negativeExtentsFlip_data()
@@ -590,6 +591,34 @@ void tst_WmfRecords::floodFills()
         QVERIFY(!near(image.pixel(9, 35), fill) && !near(image.pixel(10, 35), fill));
     QCOMPARE(countNear(image, kGreen, {}, 20), 0);
     QVERIFY(countNear(image, kWhite, {}, 20) < 60); // nothing left unfilled but soft edges
+}
+
+void tst_WmfRecords::thinPensStayVisible()
+{
+    // A pen a third of a pixel over one draws one pixel wide, as GDI draws it; through a
+    // painter that enlarges four times it is an outline of its true width.
+    const auto picture = loadWmf(WmfBuilder()
+                                     .placeable(0, 0, 300, 300, 288)
+                                     .pen(0, 4, kBlack)
+                                     .select(0)
+                                     .moveTo(0, 151)
+                                     .lineTo(300, 151)
+                                     .bytes());
+    const auto inkRows = [](const QImage &image) {
+        int rows = 0;
+        for (int y = 0; y < image.height(); ++y)
+            rows += qGray(image.pixel(image.width() / 2, y)) < 200;
+        return rows;
+    };
+    const int natural = inkRows(render(*picture, QSize(100, 100)));
+    QVERIFY2(natural >= 1 && natural <= 2, qPrintable(QString::number(natural)));
+    QImage enlarged(400, 400, QImage::Format_ARGB32_Premultiplied);
+    enlarged.fill(kWhite);
+    QPainter painter(&enlarged);
+    painter.scale(4, 4);
+    picture->render(painter, QRectF(0, 0, 100, 100));
+    painter.end();
+    QVERIFY2(inkRows(enlarged) >= 4, qPrintable(QString::number(inkRows(enlarged))));
 }
 
 QTEST_MAIN(tst_WmfRecords)
