@@ -27,9 +27,9 @@ int main(int argc, char *argv[])
             frmprin->showMaximized();
         });
     });
-    // The main window is built unseen while the splash is up, and drawn once off the screen
-    // so that fonts, styles and icons are loaded: when the second is over it only has to be
-    // shown, and it follows the splash on time.
+    // The main window is built unseen while the splash is up, drawn once off the screen so
+    // that fonts, styles and icons are loaded, and given its X window: when the second is
+    // over it only has to be mapped, and it follows the splash on time.
     frmsplash->whenOnScreen([&] {
         lumora::platform::guard(dialogs, [&] {
             load();
