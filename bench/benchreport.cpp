@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace lumora::bench {
 
@@ -79,11 +80,12 @@ qint64 statusKiB(const char *field)
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    const auto line = std::find_if(lines.begin(), lines.end(),
+                                   [&](const QByteArray &text) { return text.startsWith(field); });
+    if (line == lines.end())
+        return -1;
+    return line->mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
 }
 
 } // namespace
@@ -134,8 +136,7 @@ int Report::finish() const
             rows.write((cellsOf(row).join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8());
     } else {
         std::vector<QStringList> lines{headerCells()};
-        for (const Row &row : m_rows)
-            lines.push_back(cellsOf(row));
+        std::transform(m_rows.begin(), m_rows.end(), std::back_inserter(lines), cellsOf);
         std::printf("\n");
         printAligned(lines);
     }

@@ -13,11 +13,11 @@ namespace {
 // brings some twenty libraries (TLS, Kerberos, service discovery) whose loading held up the
 // splash. It is the same library Qt's own printing loads, so its last error is shared.
 struct CupsCalls {
-    decltype(&cupsGetNamedDest) getNamedDest = nullptr;
-    decltype(&cupsGetOption) getOption = nullptr;
-    decltype(&cupsFreeDests) freeDests = nullptr;
-    decltype(&cupsLastError) lastError = nullptr;
-    decltype(&cupsLastErrorString) lastErrorString = nullptr;
+    decltype(&cupsGetNamedDest) getNamedDest;
+    decltype(&cupsGetOption) getOption;
+    decltype(&cupsFreeDests) freeDests;
+    decltype(&cupsLastError) lastError;
+    decltype(&cupsLastErrorString) lastErrorString;
 
     bool loaded() const
     {
@@ -25,23 +25,24 @@ struct CupsCalls {
     }
 };
 
-template <typename Function> void resolve(QLibrary &library, const char *name, Function &function)
+template <typename Function> Function symbol(QLibrary &library, const char *name)
 {
-    function = reinterpret_cast<Function>(library.resolve(name));
+    return reinterpret_cast<Function>(library.resolve(name));
 }
 
 const CupsCalls &cups()
 {
     static const CupsCalls calls = [] {
-        CupsCalls found;
+        CupsCalls found{}; // every call null until resolved
         QLibrary library(QStringLiteral("cups"), 2);
         if (!library.load())
             return found;
-        resolve(library, "cupsGetNamedDest", found.getNamedDest);
-        resolve(library, "cupsGetOption", found.getOption);
-        resolve(library, "cupsFreeDests", found.freeDests);
-        resolve(library, "cupsLastError", found.lastError);
-        resolve(library, "cupsLastErrorString", found.lastErrorString);
+        found.getNamedDest = symbol<decltype(found.getNamedDest)>(library, "cupsGetNamedDest");
+        found.getOption = symbol<decltype(found.getOption)>(library, "cupsGetOption");
+        found.freeDests = symbol<decltype(found.freeDests)>(library, "cupsFreeDests");
+        found.lastError = symbol<decltype(found.lastError)>(library, "cupsLastError");
+        found.lastErrorString =
+            symbol<decltype(found.lastErrorString)>(library, "cupsLastErrorString");
         return found;
     }();
     return calls;
