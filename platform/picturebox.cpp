@@ -11,6 +11,13 @@ namespace lumora::platform {
 
 namespace {
 
+// Whether a drawing of `inner` pixels, four bytes each, passes the drawing limit. Divides
+// rather than multiplies: a box zoomed on and on reaches sizes whose byte count overflows.
+bool beyondDrawingLimit(const QSize &inner)
+{
+    return qint64(inner.width()) * inner.height() > PictureBox::kMaxDrawingBytes / 4;
+}
+
 // A resized box keeps what it showed: the drawing is cut, or extended in the background colour.
 // The new drawing is taken from the memory budget like any other; throws when it is refused.
 QImage fittedDrawing(const QImage &drawing, const QSize &inner, const QColor &back)
@@ -169,7 +176,7 @@ QImage &PictureBox::drawing(bool covered)
     if (inner.isEmpty())
         throw RuntimeError(errors::InvalidPropertyValue,
                            QStringLiteral("Cannot draw on a picture box of zero pixels"));
-    if (qint64(inner.width()) * inner.height() * 4 > kMaxDrawingBytes)
+    if (beyondDrawingLimit(inner))
         throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
     if (m_drawing.size() == inner)
         return m_drawing;
@@ -226,7 +233,7 @@ QImage PictureBox::Image() const
     const QSize inner = innerPixels();
     if (!m_drawing.isNull() && m_drawing.size() == inner)
         return m_drawing;
-    if (inner.isEmpty() || qint64(inner.width()) * inner.height() * 4 > kMaxDrawingBytes)
+    if (inner.isEmpty() || beyondDrawingLimit(inner))
         return QImage();
     try {
         return m_drawing.isNull() ? plainImage(inner, m_backColor, m_picture, m_scale)
