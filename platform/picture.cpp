@@ -124,10 +124,14 @@ using Channels8 = quint8 __attribute__((vector_size(8), may_alias));
 void addRow(quint64 *column, const quint32 *in, int span, quint16 w)
 {
     auto *sums = reinterpret_cast<Channels16 *>(column);
-    const auto *bytes = reinterpret_cast<const Channels8 *>(in);
     const int pairs = span / 2;
-    for (int p = 0; p < pairs; ++p)
-        sums[p] += __builtin_convertvector(bytes[p], Channels16) * w;
+    for (int p = 0; p < pairs; ++p) {
+        // Copied, not read in place: a row may start at any pixel, and a pair of pixels is
+        // only 4-byte aligned. The copy is one unaligned load all the same.
+        Channels8 pair;
+        std::memcpy(&pair, in + 2 * p, sizeof pair);
+        sums[p] += __builtin_convertvector(pair, Channels16) * w;
+    }
     if (span % 2)
         column[span - 1] += spread(in[span - 1]) * w;
 }
