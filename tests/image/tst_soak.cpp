@@ -18,6 +18,9 @@
 #ifndef LUMORA_SOAK_CYCLES
 #define LUMORA_SOAK_CYCLES 1000
 #endif
+#ifndef LUMORA_SOAK_JUDGE_MEMORY
+#define LUMORA_SOAK_JUDGE_MEMORY 1
+#endif
 
 using namespace lumora;
 using testing::MainWindowHarness;
@@ -29,6 +32,8 @@ namespace {
 const int kCycles = qEnvironmentVariableIntValue("LUMORA_SOAK_CYCLES") >= 10
                         ? qEnvironmentVariableIntValue("LUMORA_SOAK_CYCLES")
                         : LUMORA_SOAK_CYCLES;
+// Whether this build's memory figures say anything about ours (see tests/image/CMakeLists.txt).
+constexpr bool kJudgeMemory = LUMORA_SOAK_JUDGE_MEMORY != 0;
 // Memory is compared between the end and a tenth of the way, once every cache and pool the
 // cycle uses has been filled.
 const int kSettledCycle = kCycles / 10;
@@ -152,6 +157,8 @@ void TestSoak::openZoomCopyCloseKeepsMemorySteady()
           kCycles, double(clock.elapsed()) / 1000.0, mebibytes(settled.peak), kSettledCycle,
           mebibytes(last.peak), kCycles, mebibytes(settled.resident), mebibytes(last.resident));
     QVERIFY(h.dialogs.messages.isEmpty());
+    if (!kJudgeMemory)
+        return;
     QVERIFY(settled.peak > 0 && last.peak > 0);
     QVERIFY2(double(last.peak) <= double(settled.peak) * 1.05, "the peak kept rising");
     // What stays resident between cycles shows a small leak long before the peak does.
