@@ -187,8 +187,11 @@ int main(int argc, char **argv)
         const double four = renderAt(large);
         const int peerRuns = std::max(1, runs / 3);
         const double gd = wmf2gd.isEmpty() ? -1 : fastestMs(peerRuns, [&] {
-            return run(wmf2gd,
-                       {QStringLiteral("-o"), scratch.filePath(QStringLiteral("out.png")), path});
+            // Asked for our natural size, so that both draw the same number of pixels.
+            return run(wmf2gd, {QStringLiteral("--maxwidth=%1").arg(natural.width()),
+                                QStringLiteral("--maxheight=%1").arg(natural.height()),
+                                QStringLiteral("--maxsize"), QStringLiteral("-o"),
+                                scratch.filePath(QStringLiteral("out.png")), path});
         });
         const double im = convert.isEmpty() ? -1 : fastestMs(peerRuns, [&] {
             return run(convert, {path, scratch.filePath(QStringLiteral("out.bmp"))});
