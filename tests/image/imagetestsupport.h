@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 
 namespace lumora::testing {
 
@@ -62,17 +63,31 @@ inline int maxChannelDifference(const QImage &a, const QImage &b)
     return worst;
 }
 
-// Peak memory of this process so far, in bytes (the kernel's high-water mark).
-inline qint64 peakResidentBytes()
+// A memory figure of this process from the kernel ("VmHWM:", "VmRSS:"), in bytes; -1 when
+// the kernel does not say.
+inline qint64 statusBytes(const QByteArray &field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return -1;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    const auto line = std::find_if(lines.begin(), lines.end(),
+                                   [&](const QByteArray &l) { return l.startsWith(field); });
+    if (line == lines.end())
+        return -1;
+    return line->mid(field.size()).trimmed().split(' ').first().toLongLong() * 1024;
+}
+
+// Peak memory of this process so far, in bytes (the kernel's high-water mark).
+inline qint64 peakResidentBytes()
+{
+    return statusBytes("VmHWM:");
+}
+
+// Memory of this process resident now, in bytes.
+inline qint64 residentBytes()
+{
+    return statusBytes("VmRSS:");
 }
 
 } // namespace lumora::testing
