@@ -19,9 +19,7 @@ main=$(wait_for_window '^Lumora$') || fail "no main window"
 sleep 0.5
 
 file_menu() {
-    focus_window "$main"
-    xdotool key --window "$main" alt+f
-    sleep 0.3
+    open_menu "$main" alt+f
     xdotool key "$@"
 }
 

@@ -27,9 +27,7 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 main=$(wait_for_window '^Lumora$') || fail "no main window"
 sleep 0.5
-focus_window "$main"
-xdotool key --window "$main" alt+f
-sleep 0.3
+open_menu "$main" alt+f
 xdotool key Return # Open is the File menu's first item
 dialog=$(wait_for_window '^Open File$') || fail "no open dialog"
 sleep 0.5

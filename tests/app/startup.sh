@@ -48,9 +48,7 @@ import -window root "$shots/main.png"
 
 # Help > Contents opens the help window on the program's own help file, whatever the
 # current folder; it shows the first topic.
-focus_window "$main"
-xdotool key --window "$main" alt+h
-sleep 0.3
+open_menu "$main" alt+h
 xdotool key Return
 help=$(wait_for_window '^Lumora Help$') || fail "no help window"
 sleep 1

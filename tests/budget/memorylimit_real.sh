@@ -28,9 +28,7 @@ main=$(wait_for_window '^Lumora$') || fail "no main window"
 sleep 0.5
 
 open_photo() {
-    focus_window "$main"
-    xdotool key --window "$main" alt+f
-    sleep 0.3
+    open_menu "$main" alt+f
     xdotool key Return # Open is the File menu's first item
     wait_for_window '^Open File$' >/dev/null || fail "no open dialog"
     sleep 0.3
@@ -98,9 +96,7 @@ echo "$whole photos opened whole; photo $refused was refused"
 grep -E 'VmSize|VmRSS' "/proc/$pid/status"
 
 # Still answering: the open dialog comes up again and goes away.
-focus_window "$main"
-xdotool key --window "$main" alt+f
-sleep 0.3
+open_menu "$main" alt+f
 xdotool key Return
 wait_for_window '^Open File$' >/dev/null || fail "no open dialog after the budget was reached"
 xdotool key Escape

@@ -73,9 +73,7 @@ cd "$scratch"
 pid=$!
 main=$(wait_for_window '^Lumora$') || fail "no main window"
 sleep 0.3
-focus_window "$main"
-xdotool key --window "$main" alt+h
-sleep 0.3
+open_menu "$main" alt+h
 xdotool key Return
 help=$(wait_for_window '^Lumora Help$') || fail "no help window"
 sleep 1
@@ -98,9 +96,8 @@ done
 xdotool windowclose "$help" 2>/dev/null || xdotool windowunmap "$help"
 
 # File > Exit ends the program normally (E is shared with Screen Show: the second E is Exit).
-focus_window "$main"
-xdotool key --window "$main" alt+f
-sleep 0.5
+open_menu "$main" alt+f
+sleep 0.2
 xdotool key e e Return
 for _ in $(seq 1 200); do
     kill -0 "$pid" 2>/dev/null || break

@@ -29,6 +29,13 @@ focus_window() {
     xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
 }
 
+# Opens a menu of a focused window by its Alt key ("alt+f") and lets it unfold.
+open_menu() {
+    focus_window "$1"
+    xdotool key --window "$1" "$2"
+    sleep 0.3
+}
+
 # Average colour of a screen rectangle ("WxH+X+Y"), as "r g b" in 0..255.
 mean_rgb() {
     import -window root -crop "$1" +repage -resize 1x1\! -depth 8 txt:- |
