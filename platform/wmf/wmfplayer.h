@@ -14,6 +14,22 @@
 
 namespace lumora::platform::wmf {
 
+// GDI lights the device pixel that a point's rounded coordinates name, so its one-pixel lines
+// are crisp; an anti-aliasing painter would spread a line on a pixel edge over two grey rows.
+// Moves points to the centre of the pixel GDI would light; a default one leaves them be.
+class PixelSnap final {
+public:
+    PixelSnap() = default;
+    explicit PixelSnap(const QTransform &toDevice);
+    QPointF operator()(const QPointF &p) const;
+    bool moves() const { return m_on; }
+
+private:
+    bool m_on = false;
+    QTransform m_toDevice;
+    QTransform m_fromDevice;
+};
+
 class Player final {
 public:
     Player(const ParsedWmf &wmf, QPainter &painter, const QRectF &target);
@@ -78,9 +94,12 @@ private:
     // How ROP2 changes the colours of pen and brush; the rest it does as a raster operation.
     enum class ColorRule { Keep, Black, White, Invert, Skip };
     ColorRule beginRop2();
-    // Fills and outlines a shape drawn by `draw` with the selected pen and brush.
+    // Fills and outlines a shape drawn by `draw` with the selected pen and brush. `draw` takes
+    // a PixelSnap to pass the points of straight lines through; curves keep theirs.
     template <typename Draw>
     void shape(const QRectF &bounds, bool closed, qsizetype points, Draw draw);
+    bool snapsOutline(const QPen &pen) const;
+    const QPointF *snapped(const std::vector<QPointF> &points, const PixelSnap &at);
 
     void drawLine(const Record &r);
     void drawBox(const Record &r);
@@ -116,6 +135,7 @@ private:
     QPen m_pen;
     QBrush m_brush;
     std::vector<QPointF> m_scratch;
+    std::vector<QPointF> m_snapped;
     std::unordered_map<FontKey, CachedFont, FontKeyHash> m_fonts;
 
     double m_work = 0;

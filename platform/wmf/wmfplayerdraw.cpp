@@ -5,6 +5,7 @@
 
 #include <QPaintEngine>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 namespace lumora::platform::wmf {
@@ -120,6 +121,19 @@ QColor inverted(const QColor &c)
 
 } // namespace
 
+PixelSnap::PixelSnap(const QTransform &toDevice)
+    : m_toDevice(toDevice), m_fromDevice(toDevice.inverted(&m_on))
+{
+}
+
+QPointF PixelSnap::operator()(const QPointF &p) const
+{
+    if (!m_on)
+        return p;
+    const QPointF d = m_toDevice.map(p);
+    return m_fromDevice.map(QPointF(std::floor(d.x() + 0.5) + 0.5, std::floor(d.y() + 0.5) + 0.5));
+}
+
 Player::ColorRule Player::beginRop2()
 {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
@@ -188,7 +202,18 @@ void Player::shape(const QRectF &bounds, bool closed, qsizetype points, Draw dra
     if (brush.style() != Qt::NoBrush && isHatched() && m_dc.bkMode == kOpaque) {
         m_painter.setPen(Qt::NoPen);
         m_painter.setBrush(background); // the gaps of a hatch show the background colour
-        draw();
+        draw(PixelSnap());
+    }
+    // A crisp outline goes over the fill, which keeps its own edges.
+    PixelSnap at;
+    if (pen.style() != Qt::NoPen && snapsOutline(pen)) {
+        at = PixelSnap(m_painter.combinedTransform());
+        if (brush.style() != Qt::NoBrush) {
+            m_painter.setPen(Qt::NoPen);
+            m_painter.setBrush(brush);
+            draw(PixelSnap());
+            brush = Qt::NoBrush;
+        }
     }
     if (pen.style() != Qt::NoPen && isDashed() && m_dc.bkMode == kOpaque) {
         QPen under = pen;
@@ -196,17 +221,33 @@ void Player::shape(const QRectF &bounds, bool closed, qsizetype points, Draw dra
         under.setColor(background); // so do the gaps of a dashed line
         m_painter.setPen(under);
         m_painter.setBrush(Qt::NoBrush);
-        draw();
+        draw(at);
     }
     m_painter.setPen(pen);
     m_painter.setBrush(brush);
-    draw();
+    draw(at);
+}
+
+bool Player::snapsOutline(const QPen &pen) const
+{
+    return pen.isCosmetic() && pen.widthF() == 1.0 &&
+           m_painter.testRenderHint(QPainter::Antialiasing);
+}
+
+const QPointF *Player::snapped(const std::vector<QPointF> &points, const PixelSnap &at)
+{
+    if (!at.moves())
+        return points.data();
+    m_snapped.resize(points.size());
+    std::transform(points.begin(), points.end(), m_snapped.begin(), at);
+    return m_snapped.data();
 }
 
 void Player::drawLine(const Record &r)
 {
     const QPointF from = map(m_dc.cpX, m_dc.cpY), to = map(r.v[0], r.v[1]);
-    shape(QRectF(from, to).normalized(), false, 2, [&] { m_painter.drawLine(from, to); });
+    shape(QRectF(from, to).normalized(), false, 2,
+          [&](const PixelSnap &at) { m_painter.drawLine(at(from), at(to)); });
     m_dc.cpX = r.v[0];
     m_dc.cpY = r.v[1];
 }
@@ -220,13 +261,21 @@ void Player::drawBox(const Record &r)
         rect.adjust(half, half, -half, -half);
     }
     if (r.op == Op::Rectangle) {
-        shape(rect, true, 4, [&] { m_painter.drawRect(rect); });
+        shape(rect, true, 4, [&](const PixelSnap &at) {
+            if (!at.moves()) {
+                m_painter.drawRect(rect);
+                return;
+            }
+            const QPointF corners[] = {at(rect.topLeft()), at(rect.topRight()),
+                                       at(rect.bottomRight()), at(rect.bottomLeft())};
+            m_painter.drawPolygon(corners, 4);
+        });
     } else if (r.op == Op::Ellipse) {
-        shape(rect, true, 4, [&] { m_painter.drawEllipse(rect); });
+        shape(rect, true, 4, [&](const PixelSnap &) { m_painter.drawEllipse(rect); });
     } else {
         const double rx = std::min(std::abs(r.v[4] * m_map.ax) / 2, rect.width() / 2);
         const double ry = std::min(std::abs(r.v[5] * m_map.ay) / 2, rect.height() / 2);
-        shape(rect, true, 4, [&] { m_painter.drawRoundedRect(rect, rx, ry); });
+        shape(rect, true, 4, [&](const PixelSnap &) { m_painter.drawRoundedRect(rect, rx, ry); });
     }
 }
 
@@ -247,9 +296,11 @@ void Player::drawPoly(const Record &r)
     const QRectF bounds(QPointF(minX, minY), QPointF(maxX, maxY));
     if (r.op == Op::Polygon) {
         const Qt::FillRule rule = m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill;
-        shape(bounds, true, n, [&] { m_painter.drawPolygon(m_scratch.data(), n, rule); });
+        shape(bounds, true, n,
+              [&](const PixelSnap &at) { m_painter.drawPolygon(snapped(m_scratch, at), n, rule); });
     } else if (n >= 2) {
-        shape(bounds, false, n, [&] { m_painter.drawPolyline(m_scratch.data(), n); });
+        shape(bounds, false, n,
+              [&](const PixelSnap &at) { m_painter.drawPolyline(snapped(m_scratch, at), n); });
     }
 }
 
@@ -270,7 +321,18 @@ void Player::drawPolyPolygon(const Record &r)
         points += size;
         total += size;
     }
-    shape(path.boundingRect(), true, total, [&] { m_painter.drawPath(path); });
+    shape(path.boundingRect(), true, total, [&](const PixelSnap &at) {
+        if (!at.moves()) {
+            m_painter.drawPath(path);
+            return;
+        }
+        QPainterPath outline = path;
+        for (int i = 0; i < outline.elementCount(); ++i) {
+            const QPointF p = at(outline.elementAt(i));
+            outline.setElementPositionAt(i, p.x(), p.y());
+        }
+        m_painter.drawPath(outline);
+    });
 }
 
 void Player::drawArc(const Record &r)
@@ -297,7 +359,7 @@ void Player::drawArc(const Record &r)
     path.arcTo(rect, start, sweep);
     if (r.op != Op::Arc)
         path.closeSubpath();
-    shape(rect, r.op != Op::Arc, 8, [&] { m_painter.drawPath(path); });
+    shape(rect, r.op != Op::Arc, 8, [&](const PixelSnap &) { m_painter.drawPath(path); });
 }
 
 void Player::drawPatBlt(const QRectF &rect, quint32 rop, qint32 brushDef)
