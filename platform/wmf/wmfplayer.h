@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QRawFont>
+#include <array>
 #include <unordered_map>
 
 namespace lumora::platform::wmf {
@@ -22,6 +23,9 @@ public:
     PixelSnap() = default;
     explicit PixelSnap(const QTransform &toDevice);
     QPointF operator()(const QPointF &p) const;
+    // A box's corners: GDI leaves out its right and bottom edges, so the outline lies on the
+    // last pixels inside them.
+    std::array<QPointF, 4> box(const QRectF &r) const;
     bool moves() const { return m_on; }
 
 private:

@@ -134,6 +134,21 @@ QPointF PixelSnap::operator()(const QPointF &p) const
     return m_fromDevice.map(QPointF(std::floor(d.x() + 0.5) + 0.5, std::floor(d.y() + 0.5) + 0.5));
 }
 
+std::array<QPointF, 4> PixelSnap::box(const QRectF &r) const
+{
+    if (!m_on || m_toDevice.isRotating()) {
+        const PixelSnap &at = *this;
+        return {at(r.topLeft()), at(r.topRight()), at(r.bottomRight()), at(r.bottomLeft())};
+    }
+    const QRectF d = m_toDevice.mapRect(r);
+    const double left = std::floor(d.left() + 0.5) + 0.5;
+    const double top = std::floor(d.top() + 0.5) + 0.5;
+    const double right = std::max(left, std::floor(d.right() + 0.5) - 0.5);
+    const double bottom = std::max(top, std::floor(d.bottom() + 0.5) - 0.5);
+    return {m_fromDevice.map(QPointF(left, top)), m_fromDevice.map(QPointF(right, top)),
+            m_fromDevice.map(QPointF(right, bottom)), m_fromDevice.map(QPointF(left, bottom))};
+}
+
 Player::ColorRule Player::beginRop2()
 {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
@@ -266,9 +281,7 @@ void Player::drawBox(const Record &r)
                 m_painter.drawRect(rect);
                 return;
             }
-            const QPointF corners[] = {at(rect.topLeft()), at(rect.topRight()),
-                                       at(rect.bottomRight()), at(rect.bottomLeft())};
-            m_painter.drawPolygon(corners, 4);
+            m_painter.drawPolygon(at.box(rect).data(), 4);
         });
     } else if (r.op == Op::Ellipse) {
         shape(rect, true, 4, [&](const PixelSnap &) { m_painter.drawEllipse(rect); });

@@ -627,29 +627,31 @@ void tst_WmfRecords::thinPensStayVisible()
 void tst_WmfRecords::thinOutlinesLightWholePixels()
 {
     // A one-pixel outline lights the pixels its coordinates name, as GDI does, rather than
-    // two grey rows or columns either side of a pixel edge; the fill keeps its own edges.
+    // two grey rows or columns either side of a pixel edge; the fill keeps its own edges. A
+    // rectangle leaves out its right and bottom edges.
     WmfBuilder b = square();
     b.pen(0, 1, kBlack).select(0).brush(0, kRed).select(1).rectangle(20, 20, 80, 60);
     b.moveTo(10, 70).lineTo(90, 70);
     b.polyline({{10, 80}, {90, 80}, {90, 95}});
     b.polygon({{5, 5}, {15, 5}, {15, 15}});
     const QImage image = renderSquare(b);
-    for (const QPoint p : {QPoint(20, 40), QPoint(80, 40), QPoint(50, 20), QPoint(50, 60),
+    for (const QPoint p : {QPoint(20, 40), QPoint(79, 40), QPoint(50, 20), QPoint(50, 59),
                            QPoint(50, 70), QPoint(50, 80), QPoint(90, 90), QPoint(10, 5)})
         QVERIFY2(near(image.pixel(p), kBlack, 10), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
-    for (const QPoint p : {QPoint(19, 40), QPoint(81, 40), QPoint(50, 19), QPoint(50, 61),
+    for (const QPoint p : {QPoint(19, 40), QPoint(80, 40), QPoint(50, 19), QPoint(50, 60),
                            QPoint(50, 69), QPoint(50, 71), QPoint(50, 79), QPoint(91, 90)})
         QVERIFY2(near(image.pixel(p), kWhite, 10), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
     QVERIFY(near(image.pixel(21, 40), kRed, 10));
-    QVERIFY(near(image.pixel(79, 59), kRed, 10));
+    QVERIFY(near(image.pixel(78, 58), kRed, 10));
 
     // Between pixels, the nearest one is lit: 100 units over 300 pixels puts 31 at 10.33.
     WmfBuilder scaled;
     scaled.placeable(0, 0, 300, 300, 288).pen(0, 1, kBlack).select(0).brush(1, 0).select(1);
     scaled.rectangle(31, 31, 269, 269);
     const QImage small = render(*loadWmf(scaled.bytes()), QSize(100, 100));
-    QVERIFY(near(small.pixel(10, 50), kBlack, 10));
+    QVERIFY(near(small.pixel(10, 50), kBlack, 10) && near(small.pixel(89, 50), kBlack, 10));
     QVERIFY(near(small.pixel(9, 50), kWhite, 10) && near(small.pixel(11, 50), kWhite, 10));
+    QVERIFY(near(small.pixel(88, 50), kWhite, 10) && near(small.pixel(90, 50), kWhite, 10));
 }
 
 QTEST_MAIN(tst_WmfRecords)
