@@ -205,6 +205,9 @@ void Player::shape(const QRectF &bounds, bool closed, qsizetype points, Draw dra
         if (brush.style() != Qt::NoBrush)
             brush = QBrush(recolor(brush.color()));
     }
+    // Only the picture's own one-pixel pens are moved onto whole pixels; the seam cover below
+    // must stay on the fill's edges.
+    const bool crisp = pen.style() != Qt::NoPen && snapsOutline(pen);
     if (pen.style() == Qt::NoPen && brush.style() == Qt::SolidPattern &&
         rule == ColorRule::Keep && m_painter.compositionMode() == QPainter::CompositionMode_SourceOver) {
         // Shapes filled edge to edge without an outline (gradients of strips, say) would show
@@ -221,7 +224,7 @@ void Player::shape(const QRectF &bounds, bool closed, qsizetype points, Draw dra
     }
     // A crisp outline goes over the fill, which keeps its own edges.
     PixelSnap at;
-    if (pen.style() != Qt::NoPen && snapsOutline(pen)) {
+    if (crisp) {
         at = PixelSnap(m_painter.combinedTransform());
         if (brush.style() != Qt::NoBrush) {
             m_painter.setPen(Qt::NoPen);

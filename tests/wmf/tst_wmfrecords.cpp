@@ -82,6 +82,7 @@ private slots:
     void regions();
     void floodFills();
     void thinPensStayVisible();
+    void stripsWithoutOutlinesLeaveNoSeams();
     void thinOutlinesLightWholePixels();
 };
 
@@ -622,6 +623,18 @@ void tst_WmfRecords::thinPensStayVisible()
     picture->render(painter, QRectF(0, 0, 100, 100));
     painter.end();
     QVERIFY2(inkRows(enlarged) >= 4, qPrintable(QString::number(inkRows(enlarged))));
+}
+
+void tst_WmfRecords::stripsWithoutOutlinesLeaveNoSeams()
+{
+    // Slanted strips that share their edges between pixels, filled without an outline, as
+    // gradients are drawn: where two soft edges meet, no lighter line may show through.
+    WmfBuilder b;
+    b.placeable(0, 0, 300, 300, 288).pen(5, 0, kBlack).select(0).brush(0, kBlue).select(1);
+    for (int x = 1; x < 280; x += 7)
+        b.polygon({{x, 0}, {x + 7, 0}, {x + 57, 300}, {x + 50, 300}});
+    const QImage image = render(*loadWmf(b.bytes()), QSize(100, 100));
+    QCOMPARE(countNear(image, kBlue, QRect(20, 5, 65, 90), 10), 65 * 90);
 }
 
 void tst_WmfRecords::thinOutlinesLightWholePixels()
