@@ -119,6 +119,12 @@ QColor inverted(const QColor &c)
     return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
 }
 
+// The centre of the device pixel that GDI's rounding of `v` names.
+double pixelCentre(double v)
+{
+    return std::floor(v + 0.5) + 0.5;
+}
+
 } // namespace
 
 PixelSnap::PixelSnap(const QTransform &toDevice)
@@ -131,7 +137,7 @@ QPointF PixelSnap::operator()(const QPointF &p) const
     if (!m_on)
         return p;
     const QPointF d = m_toDevice.map(p);
-    return m_fromDevice.map(QPointF(std::floor(d.x() + 0.5) + 0.5, std::floor(d.y() + 0.5) + 0.5));
+    return m_fromDevice.map(QPointF(pixelCentre(d.x()), pixelCentre(d.y())));
 }
 
 std::array<QPointF, 4> PixelSnap::box(const QRectF &r) const
@@ -141,10 +147,10 @@ std::array<QPointF, 4> PixelSnap::box(const QRectF &r) const
         return {at(r.topLeft()), at(r.topRight()), at(r.bottomRight()), at(r.bottomLeft())};
     }
     const QRectF d = m_toDevice.mapRect(r);
-    const double left = std::floor(d.left() + 0.5) + 0.5;
-    const double top = std::floor(d.top() + 0.5) + 0.5;
-    const double right = std::max(left, std::floor(d.right() + 0.5) - 0.5);
-    const double bottom = std::max(top, std::floor(d.bottom() + 0.5) - 0.5);
+    const double left = pixelCentre(d.left());
+    const double top = pixelCentre(d.top());
+    const double right = std::max(left, pixelCentre(d.right()) - 1.0);
+    const double bottom = std::max(top, pixelCentre(d.bottom()) - 1.0);
     return {m_fromDevice.map(QPointF(left, top)), m_fromDevice.map(QPointF(right, top)),
             m_fromDevice.map(QPointF(right, bottom)), m_fromDevice.map(QPointF(left, bottom))};
 }
