@@ -5,7 +5,7 @@
 
 namespace lumora::about {
 
-void mnuhelpabout_Click(platform::MainHost &host)
+void mnuhelpabout_Click(runtime::MainHost &host)
 {
     // The registry is asked afresh at every opening, so a tool installed meanwhile is found.
     const std::unique_ptr<Registry> registry = systemRegistry(executableSearchPath());

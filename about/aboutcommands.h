@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::about {
 
 // Help > About...: shows the About box modally.
-void mnuhelpabout_Click(platform::MainHost &host);
+void mnuhelpabout_Click(runtime::MainHost &host);
 
 } // namespace lumora::about

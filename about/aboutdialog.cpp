@@ -2,11 +2,11 @@
 
 #include "about/linklabel.h"
 #include "about/sysinfo.h"
-#include "platform/appinfo.h"
-#include "platform/handlerguard.h"
-#include "platform/loadpicture.h"
-#include "platform/picturebox.h"
-#include "platform/runtimeerror.h"
+#include "runtime/appinfo.h"
+#include "runtime/handlerguard.h"
+#include "picture/loadpicture.h"
+#include "runtime/picturebox.h"
+#include "base/runtimeerror.h"
 
 #include <QCursor>
 #include <QDesktopServices>
@@ -40,15 +40,15 @@ void setTextColor(QLabel &label, const QColor &color)
 }
 
 // The logo is stored with the program; without it the box stays empty.
-platform::Picture aboutLogo()
+picture::Picture aboutLogo()
 {
     QFile file(QStringLiteral(":/assets/logo.wmf"));
     if (!file.open(QIODevice::ReadOnly))
-        return platform::Picture();
+        return picture::Picture();
     try {
-        return platform::decodePicture(file.readAll());
-    } catch (const platform::RuntimeError &) {
-        return platform::Picture();
+        return picture::decodePicture(file.readAll());
+    } catch (const RuntimeError &) {
+        return picture::Picture();
     }
 }
 
@@ -65,8 +65,8 @@ bool openWithDesktop(const QUrl &url)
     return QDesktopServices::openUrl(url);
 }
 
-AboutDialog::AboutDialog(platform::Dialogs &dialogs, Registry &registry, OpenUrl openUrl,
-                         QWidget *parent, platform::TwipScale scale)
+AboutDialog::AboutDialog(runtime::Dialogs &dialogs, Registry &registry, OpenUrl openUrl,
+                         QWidget *parent, TwipScale scale)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
@@ -102,7 +102,7 @@ QLabel *AboutDialog::addLabel(const QString &name, const QString &caption, QRect
 
 void AboutDialog::buildControls()
 {
-    m_picIcon = new platform::PictureBox(this, m_scale);
+    m_picIcon = new runtime::PictureBox(this, m_scale);
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
     m_picIcon->setGeometry(pixels(0, 240, 1560, 2010));
     m_picIcon->setFocusPolicy(Qt::TabFocus);
@@ -149,13 +149,13 @@ void AboutDialog::buildControls()
 
 void AboutDialog::showLogo()
 {
-    const platform::Picture logo = aboutLogo();
+    const picture::Picture logo = aboutLogo();
     if (logo.isNull())
         return;
     // Drawn to the box whatever the metafile's own size, as an image control draws it.
     try {
         m_picIcon->PaintPicture(logo, 0, 0, m_picIcon->ScaleWidth(), m_picIcon->ScaleHeight());
-    } catch (const platform::RuntimeError &) {
+    } catch (const RuntimeError &) {
         m_picIcon->Cls();
     }
 }
@@ -174,7 +174,7 @@ void AboutDialog::connectHandlers()
 {
     const auto entered = [this](void (AboutDialog::*handler)()) {
         return [this, handler] {
-            platform::guard(m_dialogs, [this, handler] { (this->*handler)(); });
+            runtime::guard(m_dialogs, [this, handler] { (this->*handler)(); });
         };
     };
     connect(m_cmdOK, &QPushButton::clicked, this, entered(&AboutDialog::cmdOK_Click));
@@ -184,7 +184,7 @@ void AboutDialog::connectHandlers()
 
 void AboutDialog::Form_Load()
 {
-    using platform::App;
+    using runtime::App;
     setWindowTitle(QStringLiteral("About ") + App::Title());
     m_lblVersion->setText(
         QStringLiteral("Version %1.%2.%3").arg(App::Major).arg(App::Minor).arg(App::Revision));
@@ -204,7 +204,7 @@ void AboutDialog::cmdSysInfo_Click()
 void AboutDialog::lblurl_Click()
 {
     if (!m_openUrl(QUrl(QStringLiteral("mailto:") + m_lblurl->text())))
-        platform::MsgBox(m_dialogs, QStringLiteral("Error executing command"), platform::vbCritical,
+        runtime::MsgBox(m_dialogs, QStringLiteral("Error executing command"), runtime::vbCritical,
                          QStringLiteral("Error"));
 }
 

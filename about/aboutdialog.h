@@ -1,8 +1,8 @@
 #pragma once
 
 #include "about/registry.h"
-#include "platform/dialogs.h"
-#include "platform/twips.h"
+#include "runtime/dialogs.h"
+#include "runtime/twips.h"
 
 #include <QDialog>
 #include <QUrl>
@@ -11,7 +11,7 @@
 class QLabel;
 class QPushButton;
 
-namespace lumora::platform {
+namespace lumora::runtime {
 class PictureBox;
 }
 
@@ -31,10 +31,10 @@ inline constexpr QLatin1String kContactAddress("lumora@example.org");
 class AboutDialog final : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(platform::Dialogs &dialogs, Registry &registry, OpenUrl openUrl,
-                QWidget *parent = nullptr, platform::TwipScale scale = platform::screenScale());
+    AboutDialog(runtime::Dialogs &dialogs, Registry &registry, OpenUrl openUrl,
+                QWidget *parent = nullptr, TwipScale scale = runtime::screenScale());
 
-    platform::PictureBox &picIcon() { return *m_picIcon; }
+    runtime::PictureBox &picIcon() { return *m_picIcon; }
     QLabel &lblTitle() { return *m_lblTitle; }
     QLabel &lblVersion() { return *m_lblVersion; }
     QLabel &lblDescription() { return *m_lblDescription; }
@@ -64,11 +64,11 @@ private:
     void connectHandlers();
     void orderTabs();
 
-    platform::Dialogs &m_dialogs;
+    runtime::Dialogs &m_dialogs;
     Registry &m_registry;
     OpenUrl m_openUrl;
-    platform::TwipScale m_scale;
-    platform::PictureBox *m_picIcon = nullptr;
+    TwipScale m_scale;
+    runtime::PictureBox *m_picIcon = nullptr;
     QLabel *m_lblTitle = nullptr;
     QLabel *m_lblVersion = nullptr;
     QLabel *m_lblDescription = nullptr;

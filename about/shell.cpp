@@ -1,6 +1,6 @@
 #include "about/shell.h"
 
-#include "platform/runtimeerror.h"
+#include "base/runtimeerror.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -15,7 +15,7 @@ void Shell(const QString &commandLine)
         commandLine.contains(QChar(0)) ? QStringList() : QProcess::splitCommand(commandLine);
     const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
     if (program.isEmpty() || !QProcess::startDetached(program, arguments))
-        throw platform::RuntimeError(platform::errors::FileNotFound,
+        throw RuntimeError(errors::FileNotFound,
                                      QStringLiteral("File not found"));
 }
 

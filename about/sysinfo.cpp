@@ -1,8 +1,8 @@
 #include "about/sysinfo.h"
 
 #include "about/shell.h"
-#include "platform/appinfo.h"
-#include "platform/runtimeerror.h"
+#include "runtime/appinfo.h"
+#include "base/runtimeerror.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -55,7 +55,7 @@ std::optional<QString> sysInfoCommand(Registry &registry)
     if (!GetKeyValue(registry, HKEY_LOCAL_MACHINE, kSysInfoLocationKey, kSysInfoLocationValue,
                      path))
         return std::nullopt;
-    const QString file = platform::joinPath(path, registry.sysInfoFileName());
+    const QString file = runtime::joinPath(path, registry.sysInfoFileName());
     if (Dir(file).isEmpty())
         return std::nullopt;
     return quoteProgram(file);
@@ -76,18 +76,18 @@ bool GetKeyValue(Registry &registry, HKEY KeyRoot, const QString &KeyName, const
     return found;
 }
 
-void StartSysInfo(Registry &registry, platform::Dialogs &dialogs)
+void StartSysInfo(Registry &registry, runtime::Dialogs &dialogs)
 {
     try {
         if (const std::optional<QString> command = sysInfoCommand(registry)) {
             Shell(*command);
             return;
         }
-    } catch (const platform::RuntimeError &) {
+    } catch (const RuntimeError &) {
     } catch (const std::bad_alloc &) {
     }
-    platform::MsgBox(dialogs, QStringLiteral("System Information Is Unavailable At This Time"),
-                     platform::vbOKOnly);
+    runtime::MsgBox(dialogs, QStringLiteral("System Information Is Unavailable At This Time"),
+                     runtime::vbOKOnly);
 }
 
 } // namespace lumora::about

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "about/registry.h"
-#include "platform/dialogs.h"
+#include "runtime/dialogs.h"
 
 #include <QLatin1String>
 #include <QString>
@@ -26,6 +26,6 @@ bool GetKeyValue(Registry &registry, HKEY KeyRoot, const QString &KeyName, const
 
 // Starts the system-information tool that the registry names, or tells the user that none
 // is available.
-void StartSysInfo(Registry &registry, platform::Dialogs &dialogs);
+void StartSysInfo(Registry &registry, runtime::Dialogs &dialogs);
 
 } // namespace lumora::about

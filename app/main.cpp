@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/splash.h"
-#include "platform/dialogs.h"
-#include "platform/handlerguard.h"
+#include "runtime/dialogs.h"
+#include "runtime/handlerguard.h"
 
 #include <QApplication>
 #include <memory>
@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.5.6"));
     QApplication::setDesktopFileName(QStringLiteral("org.example.lumora"));
 
-    lumora::platform::QtDialogs dialogs;
+    lumora::runtime::QtDialogs dialogs;
     std::unique_ptr<lumora::app::MainWindow> frmprin;
     auto load = [&] {
         if (frmprin)
@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
         dialogs.setParent(frmprin.get());
     };
     auto *frmsplash = new lumora::app::Splash([&] {
-        lumora::platform::guard(dialogs, [&] {
+        lumora::runtime::guard(dialogs, [&] {
             load();
             frmprin->showMaximized();
         });
@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     // that fonts, styles and icons are loaded, and given its X window: when the second is
     // over it only has to be mapped, and it follows the splash on time.
     frmsplash->whenOnScreen([&] {
-        lumora::platform::guard(dialogs, [&] {
+        lumora::runtime::guard(dialogs, [&] {
             load();
             (void)frmprin->grab();
             (void)frmprin->winId();

@@ -5,8 +5,8 @@
 #include "app/commandtable.h"
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
-#include "platform/appinfo.h"
-#include "platform/handlerguard.h"
+#include "runtime/appinfo.h"
+#include "runtime/handlerguard.h"
 #include "print/printcommands.h"
 #include "show/showcommands.h"
 
@@ -82,13 +82,13 @@ QString escapeAmpersands(QString caption) { return caption.replace(QLatin1Char('
 
 } // namespace
 
-MainWindow::MainWindow(platform::Dialogs &dialogs, QWidget *parent)
+MainWindow::MainWindow(runtime::Dialogs &dialogs, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_mdi(new QMdiArea(this)),
       m_dlgcomondialog(dialogs), m_dlghelp(dialogs),
       m_end([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("frmprin"));
-    setWindowTitle(platform::App::Title());
+    setWindowTitle(runtime::App::Title());
     QIcon icon;
     icon.addFile(QStringLiteral(":/assets/lumora-32.png"), QSize(32, 32));
     icon.addFile(QStringLiteral(":/assets/lumora-16.png"), QSize(16, 16));
@@ -100,7 +100,7 @@ MainWindow::MainWindow(platform::Dialogs &dialogs, QWidget *parent)
     buildMenus();
     buildToolbar();
     buildStatusBar();
-    const platform::TwipScale scale = platform::screenScale();
+    const TwipScale scale = runtime::screenScale();
     resize(scale.toPixels(8295, 5715));
 }
 
@@ -127,7 +127,7 @@ QAction *MainWindow::menuItem(const QString &name) const
 
 void MainWindow::run(Handler handler)
 {
-    platform::guard(m_dialogs, [this, handler] { (this->*handler)(); });
+    runtime::guard(m_dialogs, [this, handler] { (this->*handler)(); });
 }
 
 void MainWindow::buildMenus()
@@ -197,7 +197,7 @@ void MainWindow::buildToolbar()
     m_toolbar->setFloatable(false);
     m_toolbar->setIconSize(QSize(16, 16));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const platform::TwipScale scale = platform::screenScale();
+    const TwipScale scale = runtime::screenScale();
     const QSize buttonSize = scale.toPixels(609, 582);
     const QStringList images =
         QDir(QStringLiteral(":/assets/toolbar")).entryList(QDir::Files, QDir::Name);
@@ -216,7 +216,7 @@ void MainWindow::buildToolbar()
         if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(action)))
             button->setFixedSize(buttonSize);
         connect(action, &QAction::triggered, this, [this, key] {
-            platform::guard(m_dialogs, [this, key] { Toolbar1_ButtonClick(key); });
+            runtime::guard(m_dialogs, [this, key] { Toolbar1_ButtonClick(key); });
         });
     }
 }
@@ -230,9 +230,9 @@ void MainWindow::buildStatusBar()
     font.setPointSizeF(8.25);
     font.setBold(true);
     bar->setFont(font);
-    m_panels = std::make_unique<platform::StatusPanels>(*bar, std::vector<int>{1440, 4905, 1635},
-                                                        platform::screenScale());
-    m_panels->setText(3, platform::App::Title());
+    m_panels = std::make_unique<runtime::StatusPanels>(*bar, std::vector<int>{1440, 4905, 1635},
+                                                        runtime::screenScale());
+    m_panels->setText(3, runtime::App::Title());
     m_panels->setPicture(3, QPixmap(QStringLiteral(":/assets/panel.png")));
 }
 
@@ -274,8 +274,8 @@ void MainWindow::mnuhelpabout_Click() { about::mnuhelpabout_Click(*this); }
 
 void MainWindow::mnuhelpcontents_Click()
 {
-    m_dlghelp.HelpFile = platform::joinPath(platform::App::Path(), QStringLiteral("lumora.hlp"));
-    m_dlghelp.HelpCommand = platform::cdlHelpFinder;
+    m_dlghelp.HelpFile = runtime::joinPath(runtime::App::Path(), QStringLiteral("lumora.hlp"));
+    m_dlghelp.HelpCommand = runtime::cdlHelpFinder;
     m_dlghelp.ShowHelp();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/commondialog.h"
-#include "platform/mainhost.h"
-#include "platform/statuspanels.h"
+#include "runtime/commondialog.h"
+#include "runtime/mainhost.h"
+#include "runtime/statuspanels.h"
 
 #include <QMainWindow>
 #include <QMdiArea>
@@ -16,12 +16,12 @@ namespace lumora::app {
 
 // `frmprin`: the multiple-document main window with its menus, toolbar and status bar. Every
 // command is one handler here; menu items and toolbar buttons call the same functions.
-class MainWindow final : public QMainWindow, public platform::MainHost {
+class MainWindow final : public QMainWindow, public runtime::MainHost {
     Q_OBJECT
 public:
     using Handler = void (MainWindow::*)();
 
-    explicit MainWindow(platform::Dialogs &dialogs, QWidget *parent = nullptr);
+    explicit MainWindow(runtime::Dialogs &dialogs, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // What `End` does; the program quits the event loop, tests record the call.
@@ -31,14 +31,14 @@ public:
     QWidget &mainWindow() override { return *this; }
     QMdiArea &mdiArea() override { return *m_mdi; }
     QWidget *ActiveForm() const override;
-    platform::StatusPanels &StatBar() override { return *m_panels; }
-    platform::Dialogs &dialogs() override { return m_dialogs; }
-    platform::CommonDialog &dlgcomondialog() override { return m_dlgcomondialog; }
+    runtime::StatusPanels &StatBar() override { return *m_panels; }
+    runtime::Dialogs &dialogs() override { return m_dialogs; }
+    runtime::CommonDialog &dlgcomondialog() override { return m_dlgcomondialog; }
     QMenu &mnuedit() override { return *m_menus.at(QStringLiteral("mnuedit")); }
     int &BorderWidth() override { return m_borderWidth; }
     int &BorderHeight() override { return m_borderHeight; }
 
-    platform::CommonDialog &dlghelp() { return m_dlghelp; }
+    runtime::CommonDialog &dlghelp() { return m_dlghelp; }
     QToolBar &Toolbar1() { return *m_toolbar; }
     QMenu *menu(const QString &name) const;
     QAction *menuItem(const QString &name) const;
@@ -78,12 +78,12 @@ private:
     void refreshWindowMenu();
     void run(Handler handler);
 
-    platform::Dialogs &m_dialogs;
+    runtime::Dialogs &m_dialogs;
     QMdiArea *m_mdi;
     QToolBar *m_toolbar = nullptr;
-    std::unique_ptr<platform::StatusPanels> m_panels;
-    platform::CommonDialog m_dlgcomondialog;
-    platform::CommonDialog m_dlghelp;
+    std::unique_ptr<runtime::StatusPanels> m_panels;
+    runtime::CommonDialog m_dlgcomondialog;
+    runtime::CommonDialog m_dlghelp;
     std::map<QString, QMenu *> m_menus;
     std::map<QString, QAction *> m_items;
     QList<QAction *> m_windowEntries;

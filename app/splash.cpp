@@ -1,6 +1,6 @@
 #include "app/splash.h"
 
-#include "platform/loadpicture.h"
+#include "picture/loadpicture.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -12,31 +12,31 @@ namespace lumora::app {
 
 namespace {
 
-platform::Picture splashPicture()
+picture::Picture splashPicture()
 {
     QFile file(QStringLiteral(":/assets/splash.jpg"));
     if (!file.open(QIODevice::ReadOnly))
-        return platform::Picture();
-    return platform::decodePicture(file.readAll());
+        return picture::Picture();
+    return picture::decodePicture(file.readAll());
 }
 
 } // namespace
 
 Splash::Splash(std::function<void()> showMainWindow, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      m_showMainWindow(std::move(showMainWindow)), m_picsplash(new platform::PictureBox(this))
+      m_showMainWindow(std::move(showMainWindow)), m_picsplash(new runtime::PictureBox(this))
 {
     setObjectName(QStringLiteral("frmsplash"));
     setAttribute(Qt::WA_DeleteOnClose);
-    const platform::TwipScale &scale = m_picsplash->scale();
+    const TwipScale &scale = m_picsplash->scale();
     setFixedSize(scale.toPixels(4575, 3090));
     m_picsplash->setObjectName(QStringLiteral("picsplash"));
-    m_picsplash->setBorderStyle(platform::BorderStyle::Sunken);
+    m_picsplash->setBorderStyle(runtime::BorderStyle::Sunken);
     m_picsplash->setAutoSize(true);
     m_picsplash->setPicture(splashPicture());
     m_timer1.setInterval(1000);
     m_timer1.setEnabled(true);
-    connect(&m_timer1, &platform::Timer::fired, this, &Splash::Timer1_Timer);
+    connect(&m_timer1, &runtime::Timer::fired, this, &Splash::Timer1_Timer);
     centreOnScreen();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/picturebox.h"
-#include "platform/timer.h"
+#include "runtime/picturebox.h"
+#include "runtime/timer.h"
 
 #include <QWidget>
 #include <functional>
@@ -18,8 +18,8 @@ public:
     // Runs once, just after the splash has first been painted: the idle part of its second.
     void whenOnScreen(std::function<void()> work) { m_whenOnScreen = std::move(work); }
 
-    platform::PictureBox &picsplash() { return *m_picsplash; }
-    platform::Timer &Timer1() { return m_timer1; }
+    runtime::PictureBox &picsplash() { return *m_picsplash; }
+    runtime::Timer &Timer1() { return m_timer1; }
     void Timer1_Timer();
     void centreOnScreen();
 
@@ -30,8 +30,8 @@ protected:
 private:
     std::function<void()> m_showMainWindow;
     std::function<void()> m_whenOnScreen;
-    platform::PictureBox *m_picsplash;
-    platform::Timer m_timer1;
+    runtime::PictureBox *m_picsplash;
+    runtime::Timer m_timer1;
 };
 
 } // namespace lumora::app

@@ -9,9 +9,9 @@
 // Usage: bench_open [runs]   (default 7 runs of each; needs convert, djpeg, colord-data)
 #include "bench/benchreport.h"
 #include "bench/peers.h"
-#include "platform/loadpicture.h"
-#include "platform/rasterdecoder.h"
-#include "platform/runtimeerror.h"
+#include "picture/loadpicture.h"
+#include "picture/imagememory.h"
+#include "base/runtimeerror.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,7 +23,8 @@
 #include <functional>
 #include <vector>
 
-using namespace lumora::platform;
+using namespace lumora;
+using namespace lumora::picture;
 using lumora::bench::medianMs;
 using lumora::bench::runProgram;
 

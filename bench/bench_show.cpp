@@ -8,8 +8,8 @@
 #include "app/mainwindow.h"
 #include "bench/benchreport.h"
 #include "bench/peers.h"
-#include "platform/dialogs.h"
-#include "platform/loadpicture.h"
+#include "runtime/dialogs.h"
+#include "picture/loadpicture.h"
 #include "show/showplayer.h"
 
 #include <QApplication>
@@ -67,7 +67,7 @@ int manualStepBench(app::MainWindow &window, const QTemporaryDir &dir, bench::Re
     for (int i = 0; i < 5; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const platform::Picture picture = platform::LoadPicture(photos[i % 3]);
+        const picture::Picture picture = picture::LoadPicture(photos[i % 3]);
         decode.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
 
@@ -119,7 +119,7 @@ void memoryBench(app::MainWindow &window, const QTemporaryDir &dir, bench::Repor
     show::ShowPlayer *player = show::ShowPlayer::Start(window, settings);
     int fired = 0;
     long after100 = 0;
-    QObject::connect(&player->tmrtiepo(), &platform::Timer::fired, [&] {
+    QObject::connect(&player->tmrtiepo(), &runtime::Timer::fired, [&] {
         if (++fired == 100)
             after100 = bench::peakRssKiB();
     });
@@ -147,7 +147,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    platform::QtDialogs dialogs;
+    runtime::QtDialogs dialogs;
     app::MainWindow window(dialogs);
     window.resize(1000, 750);
     window.show();

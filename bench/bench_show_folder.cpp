@@ -3,7 +3,7 @@
 // by QDir in the same run.
 #include "app/mainwindow.h"
 #include "bench/benchreport.h"
-#include "platform/dialogs.h"
+#include "runtime/dialogs.h"
 #include "show/screendialog.h"
 
 #include <QApplication>
@@ -48,7 +48,7 @@ int main(int argc, char **argv)
         file.open(QIODevice::WriteOnly);
     }
 
-    platform::QtDialogs dialogs;
+    runtime::QtDialogs dialogs;
     app::MainWindow window(dialogs);
     window.show();
     show::ScreenDialog *dialog = show::ScreenDialog::Load(window, show::processShowSettings());

@@ -9,8 +9,8 @@
 // Usage: bench_wmf [runs] [folder]   (default 9 runs, tests/data/wmf/corpus)
 #include "bench/benchreport.h"
 #include "bench/peers.h"
-#include "platform/runtimeerror.h"
-#include "platform/wmf/wmfpicture.h"
+#include "base/runtimeerror.h"
+#include "picture/wmf/wmfpicture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,7 +27,8 @@
 #include <vector>
 
 using namespace lumora;
-using namespace lumora::platform;
+using namespace lumora;
+using namespace lumora::picture;
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
 #include "image/imagewindow.h"
-#include "platform/dialogs.h"
-#include "platform/loadpicture.h"
+#include "runtime/dialogs.h"
+#include "picture/loadpicture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,7 +58,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "could not write the test picture\n");
         return 1;
     }
-    platform::QtDialogs dialogs;
+    runtime::QtDialogs dialogs;
     app::MainWindow frame(dialogs);
     frame.setEndAction([] {});
     frame.resize(1280, 1000);
@@ -81,7 +81,7 @@ int main(int argc, char **argv)
         zoomOut.push_back(timeMs([&] { image::mnueditzoomout_Click(frame); }));
         zoomedOut = window->picdibujo().innerPixels();
         image::mnueditzoomin_Click(frame);
-        decode.push_back(timeMs([&] { (void)platform::LoadPicture(path); }));
+        decode.push_back(timeMs([&] { (void)picture::LoadPicture(path); }));
     }
     const double in = median(zoomIn), out = median(zoomOut), fl = median(floor),
                  dec = median(decode);

@@ -7,22 +7,22 @@
 // megapixels, which decodes in a second or two but far longer under the sanitizers; JPEG
 // frames above kFuzzPixels only go through the marker walk (the tests decode big pictures).
 // Every fuzzer meets such files through the sniffing entry point, so each one skips them.
-#include "platform/jpegscan.h"
-#include "platform/loadpicture.h"
-#include "platform/rasterdecoder.h"
-#include "platform/runtimeerror.h"
+#include "picture/jpegscan.h"
+#include "picture/loadpicture.h"
+#include "picture/rasterdecoder.h"
+#include "base/runtimeerror.h"
 
 #include <cstddef>
 #include <cstdint>
 
-using lumora::platform::RuntimeError;
+using lumora::RuntimeError;
 
 constexpr qint64 kFuzzPixels = qint64(1) << 24;
 
 static bool isHugeJpeg(QByteArrayView bytes)
 {
     try {
-        const lumora::platform::JpegLayout layout = lumora::platform::readJpegLayout(bytes);
+        const lumora::picture::JpegLayout layout = lumora::picture::readJpegLayout(bytes);
         return qint64(layout.width) * layout.height > kFuzzPixels;
     } catch (const RuntimeError &) {
         return false;
@@ -35,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (isHugeJpeg(bytes))
         return 0;
     try {
-        const QImage image = lumora::platform::decodeRaster(
-            bytes, lumora::platform::PictureFormat::LUMORA_FUZZ_FORMAT);
+        const QImage image = lumora::picture::decodeRaster(
+            bytes, lumora::picture::PictureFormat::LUMORA_FUZZ_FORMAT);
         (void)image.pixel(image.width() - 1, image.height() - 1);
     } catch (const RuntimeError &) {
     }
     try {
-        (void)lumora::platform::decodePicture(bytes);
+        (void)lumora::picture::decodePicture(bytes);
     } catch (const RuntimeError &) {
     }
     return 0;

@@ -4,8 +4,8 @@
 //
 //   build-fuzz/fuzz/fuzz_wmf -max_total_time=600 -rss_limit_mb=4096 -timeout=10 \
 //       new-corpus tests/data/wmf/corpus tests/data/wmf/inkscape tests/data/wmf/libreoffice
-#include "platform/runtimeerror.h"
-#include "platform/wmf/wmfpicture.h"
+#include "base/runtimeerror.h"
+#include "picture/wmf/wmfpicture.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-using lumora::platform::RuntimeError;
+using lumora::RuntimeError;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     try {
-        const auto picture = lumora::platform::wmf::loadWmf(bytes);
+        const auto picture = lumora::picture::wmf::loadWmf(bytes);
         const QSizeF twips = picture->naturalSizeTwips();
         QImage image(96, 64, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);

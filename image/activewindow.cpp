@@ -3,14 +3,14 @@
 namespace lumora::image {
 
 namespace {
-void reportNoActiveWindow(platform::MainHost &host)
+void reportNoActiveWindow(runtime::MainHost &host)
 {
-    platform::MsgBox(host.dialogs(), QStringLiteral("No active Windows"), platform::vbInformation,
+    runtime::MsgBox(host.dialogs(), QStringLiteral("No active Windows"), runtime::vbInformation,
                      QStringLiteral("Error"));
 }
 } // namespace
 
-bool passesNoActiveWindowCheck(platform::MainHost &host)
+bool passesNoActiveWindowCheck(runtime::MainHost &host)
 {
     if (host.ActiveForm())
         return true;
@@ -18,7 +18,7 @@ bool passesNoActiveWindowCheck(platform::MainHost &host)
     return false;
 }
 
-ImageWindow *activeImageWindowOrReport(platform::MainHost &host)
+ImageWindow *activeImageWindowOrReport(runtime::MainHost &host)
 {
     if (!passesNoActiveWindowCheck(host))
         return nullptr;

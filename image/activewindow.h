@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/imagewindow.h"
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::image {
 
@@ -9,9 +9,9 @@ namespace lumora::image {
 // with no active child window it shows "No active Windows" and returns nullptr. When the
 // active child is another kind of window (the print preview) there is no picture to act on:
 // the same message is shown and nullptr returned, so no command ever acts on that window.
-ImageWindow *activeImageWindowOrReport(platform::MainHost &host);
+ImageWindow *activeImageWindowOrReport(runtime::MainHost &host);
 
 // Only the classic check: false (after the message) when the main window has no active child.
-bool passesNoActiveWindowCheck(platform::MainHost &host);
+bool passesNoActiveWindowCheck(runtime::MainHost &host);
 
 } // namespace lumora::image

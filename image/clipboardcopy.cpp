@@ -1,16 +1,16 @@
 #include "image/clipboardcopy.h"
 
 #include "image/activewindow.h"
-#include "platform/errortrap.h"
+#include "runtime/errortrap.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
 namespace lumora::image {
 
-void copyActivePicture(platform::MainHost &host)
+void copyActivePicture(runtime::MainHost &host)
 {
-    platform::ErrorTrap trap;
+    runtime::ErrorTrap trap;
     ImageWindow *window = activeImageWindowOrReport(host);
     if (!window)
         return;

@@ -1,20 +1,20 @@
 #include "image/fileopen.h"
 
-#include "platform/errortrap.h"
-#include "platform/form.h"
-#include "platform/loadpicture.h"
+#include "runtime/errortrap.h"
+#include "runtime/form.h"
+#include "picture/loadpicture.h"
 
 namespace lumora::image {
 
-using platform::ErrorTrap;
+using runtime::ErrorTrap;
 
-void mnufileopen_Click(platform::MainHost &host)
+void mnufileopen_Click(runtime::MainHost &host)
 {
     ErrorTrap trap;
-    platform::CommonDialog &dialog = host.dlgcomondialog();
+    runtime::CommonDialog &dialog = host.dlgcomondialog();
     dialog.DialogTitle = QStringLiteral("Open File");
     dialog.Filter = kOpenFilter;
-    dialog.Flags = platform::cdl::HideReadOnly;
+    dialog.Flags = runtime::cdl::HideReadOnly;
     dialog.FileName = QString();
     trap.run([&] { dialog.ShowOpen(); });
     const QString path = dialog.FileName;
@@ -23,24 +23,24 @@ void mnufileopen_Click(platform::MainHost &host)
     openPictureWindow(host, path);
 }
 
-ImageWindow *openPictureWindow(platform::MainHost &host, const QString &path)
+ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path)
 {
     ErrorTrap trap;
     ImageWindow *window = ImageWindow::Load(host);
     window->setCaption(path);
-    const platform::TwipScale &scale = window->picdibujo().scale();
-    const platform::FormMetrics frame = platform::measureForm(*window, scale);
-    const int borderWidth = trap.value([&] { return platform::roundHalfEven32(frame.Width - frame.ScaleWidth); }, 0);
-    const int borderHeight = trap.value([&] { return platform::roundHalfEven32(frame.Height - frame.ScaleHeight); }, 0);
+    const TwipScale &scale = window->picdibujo().scale();
+    const runtime::FormMetrics frame = runtime::measureForm(*window, scale);
+    const int borderWidth = trap.value([&] { return runtime::roundHalfEven32(frame.Width - frame.ScaleWidth); }, 0);
+    const int borderHeight = trap.value([&] { return runtime::roundHalfEven32(frame.Height - frame.ScaleHeight); }, 0);
 
-    platform::PictureBox &pictrans = window->pictrans();
-    platform::PictureBox &picdibujo = window->picdibujo();
-    trap.run([&] { pictrans.setPicture(platform::LoadPicture(path)); });
+    runtime::PictureBox &pictrans = window->pictrans();
+    runtime::PictureBox &picdibujo = window->picdibujo();
+    trap.run([&] { pictrans.setPicture(picture::LoadPicture(path)); });
     trap.run([&] { picdibujo.setHeight(pictrans.Height()); });
     trap.run([&] { picdibujo.setWidth(pictrans.Width()); });
     trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
     trap.run([&] {
-        platform::moveForm(*window, 0, 0, double(picdibujo.Width()) + borderWidth,
+        runtime::moveForm(*window, 0, 0, double(picdibujo.Width()) + borderWidth,
                            double(picdibujo.Height()) + borderHeight, scale);
     });
     trap.run([&] { host.StatBar().setText(2, path); });

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/imagewindow.h"
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::image {
 
@@ -10,10 +10,10 @@ inline const QString kOpenFilter = QStringLiteral(
 
 // File > Open: asks for a picture and opens it in a new image window. Every step that fails
 // is skipped and nothing is reported: a picture that cannot be read still gets its window.
-void mnufileopen_Click(platform::MainHost &host);
+void mnufileopen_Click(runtime::MainHost &host);
 
 // Loads `path` into a new image window fitted around the picture and shows it (the part of
 // File Open after the dialog). Returns the window.
-ImageWindow *openPictureWindow(platform::MainHost &host, const QString &path);
+ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path);
 
 } // namespace lumora::image

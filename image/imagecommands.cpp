@@ -7,27 +7,27 @@
 
 namespace lumora::image {
 
-void mnueditzoomin_Click(platform::MainHost &host)
+void mnueditzoomin_Click(runtime::MainHost &host)
 {
     zoomActiveWindow(host, ZoomDirection::In);
 }
 
-void mnueditzoomout_Click(platform::MainHost &host)
+void mnueditzoomout_Click(runtime::MainHost &host)
 {
     zoomActiveWindow(host, ZoomDirection::Out);
 }
 
-void mnueditcopy_Click(platform::MainHost &host)
+void mnueditcopy_Click(runtime::MainHost &host)
 {
     copyActivePicture(host);
 }
 
-void mnueditwall_Click(platform::MainHost &host)
+void mnueditwall_Click(runtime::MainHost &host)
 {
     setActivePictureAsWallpaper(host, DesktopFacts::current());
 }
 
-void mnufilesaveas_Click(platform::MainHost &host)
+void mnufilesaveas_Click(runtime::MainHost &host)
 {
     saveActivePictureAs(host);
 }

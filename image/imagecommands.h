@@ -1,14 +1,14 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::image {
 
 // Zoom, copy, wallpaper and save on the active image window.
-void mnueditzoomin_Click(platform::MainHost &host);
-void mnueditzoomout_Click(platform::MainHost &host);
-void mnueditcopy_Click(platform::MainHost &host);
-void mnueditwall_Click(platform::MainHost &host);
-void mnufilesaveas_Click(platform::MainHost &host);
+void mnueditzoomin_Click(runtime::MainHost &host);
+void mnueditzoomout_Click(runtime::MainHost &host);
+void mnueditcopy_Click(runtime::MainHost &host);
+void mnueditwall_Click(runtime::MainHost &host);
+void mnufilesaveas_Click(runtime::MainHost &host);
 
 } // namespace lumora::image

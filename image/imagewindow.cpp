@@ -1,6 +1,6 @@
 #include "image/imagewindow.h"
 
-#include "platform/handlerguard.h"
+#include "runtime/handlerguard.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -10,10 +10,10 @@
 
 namespace lumora::image {
 
-using platform::BorderStyle;
-using platform::PictureBox;
+using runtime::BorderStyle;
+using runtime::PictureBox;
 
-ImageWindow::ImageWindow(platform::MainHost &host)
+ImageWindow::ImageWindow(runtime::MainHost &host)
     : m_host(host), m_picdibujo(new PictureBox(this)), m_pictrans(new PictureBox(this))
 {
     setObjectName(QStringLiteral("frmpicture"));
@@ -34,10 +34,10 @@ ImageWindow::ImageWindow(platform::MainHost &host)
     m_pictrans->hide();
 }
 
-ImageWindow *ImageWindow::Load(platform::MainHost &host)
+ImageWindow *ImageWindow::Load(runtime::MainHost &host)
 {
     auto *form = new ImageWindow(host);
-    const platform::TwipScale &scale = form->m_picdibujo->scale();
+    const TwipScale &scale = form->m_picdibujo->scale();
     form->resize(scale.toPixels(5505, 4125));
     QMdiSubWindow *frame = host.mdiArea().addSubWindow(form);
     frame->setAttribute(Qt::WA_DeleteOnClose);
@@ -48,7 +48,7 @@ ImageWindow *ImageWindow::Load(platform::MainHost &host)
     QObject::connect(&host.mdiArea(), &QMdiArea::subWindowActivated, form,
                      [form](QMdiSubWindow *active) {
                          if (active == form->m_frame)
-                             platform::guard(form->m_host.dialogs(), [form] { form->Form_Activate(); });
+                             runtime::guard(form->m_host.dialogs(), [form] { form->Form_Activate(); });
                      });
     return form;
 }
@@ -85,7 +85,7 @@ void ImageWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_unloaded) {
         m_unloaded = true;
-        platform::guard(m_host.dialogs(), [this] { Form_Unload(); });
+        runtime::guard(m_host.dialogs(), [this] { Form_Unload(); });
     }
     event->accept();
 }
@@ -94,7 +94,7 @@ bool ImageWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_picdibujo && event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        platform::guard(m_host.dialogs(), [&] {
+        runtime::guard(m_host.dialogs(), [&] {
             picdibujo_MouseDown(mouse->button(), mouse->globalPosition().toPoint());
         });
         return true;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/mainhost.h"
-#include "platform/picturebox.h"
+#include "runtime/mainhost.h"
+#include "runtime/picturebox.h"
 
 #include <QWidget>
 
@@ -17,17 +17,17 @@ public:
     static constexpr QRgb kBackColor = 0xFFE0E0E0;
 
     // Creates a new instance inside the main window, loaded but not shown.
-    static ImageWindow *Load(platform::MainHost &host);
+    static ImageWindow *Load(runtime::MainHost &host);
 
     QMdiSubWindow &frame() const { return *m_frame; }
     QString Caption() const;
     void setCaption(const QString &caption);
     void Show();
 
-    platform::PictureBox &picdibujo() { return *m_picdibujo; }
-    platform::PictureBox &pictrans() { return *m_pictrans; }
-    const platform::PictureBox &picdibujo() const { return *m_picdibujo; }
-    const platform::PictureBox &pictrans() const { return *m_pictrans; }
+    runtime::PictureBox &picdibujo() { return *m_picdibujo; }
+    runtime::PictureBox &pictrans() { return *m_pictrans; }
+    const runtime::PictureBox &picdibujo() const { return *m_picdibujo; }
+    const runtime::PictureBox &pictrans() const { return *m_pictrans; }
 
     void Form_Activate();
     void Form_Unload();
@@ -38,12 +38,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit ImageWindow(platform::MainHost &host);
+    explicit ImageWindow(runtime::MainHost &host);
 
-    platform::MainHost &m_host;
+    runtime::MainHost &m_host;
     QMdiSubWindow *m_frame = nullptr;
-    platform::PictureBox *m_picdibujo;
-    platform::PictureBox *m_pictrans;
+    runtime::PictureBox *m_picdibujo;
+    runtime::PictureBox *m_pictrans;
     bool m_unloaded = false;
 };
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::image {
 
 // Asks for a file name and writes the active window's drawn picture there as a BMP file,
 // under exactly the name typed.
-void saveActivePictureAs(platform::MainHost &host);
+void saveActivePictureAs(runtime::MainHost &host);
 
 } // namespace lumora::image

@@ -1,10 +1,10 @@
 #include "image/wallpaper.h"
 
 #include "image/activewindow.h"
-#include "platform/appinfo.h"
-#include "platform/form.h"
-#include "platform/loadpicture.h"
-#include "platform/runtimeerror.h"
+#include "runtime/appinfo.h"
+#include "runtime/form.h"
+#include "picture/loadpicture.h"
+#include "base/runtimeerror.h"
 
 namespace lumora::image {
 
@@ -15,9 +15,9 @@ class HourglassOver final {
 public:
     explicit HourglassOver(QWidget &form) : m_form(form)
     {
-        platform::setMousePointer(m_form, platform::vbHourglass);
+        runtime::setMousePointer(m_form, runtime::vbHourglass);
     }
-    ~HourglassOver() { platform::setMousePointer(m_form, platform::vbArrow); }
+    ~HourglassOver() { runtime::setMousePointer(m_form, runtime::vbArrow); }
     HourglassOver(const HourglassOver &) = delete;
     HourglassOver &operator=(const HourglassOver &) = delete;
 
@@ -29,10 +29,10 @@ private:
 
 QString wallpaperFilePath()
 {
-    return platform::joinPath(platform::App::DataPath(), QStringLiteral("visor.bmp"));
+    return runtime::joinPath(runtime::App::DataPath(), QStringLiteral("visor.bmp"));
 }
 
-void setActivePictureAsWallpaper(platform::MainHost &host, const DesktopFacts &facts)
+void setActivePictureAsWallpaper(runtime::MainHost &host, const DesktopFacts &facts)
 {
     ImageWindow *window = activeImageWindowOrReport(host);
     if (!window)
@@ -42,19 +42,19 @@ void setActivePictureAsWallpaper(platform::MainHost &host, const DesktopFacts &f
     {
         HourglassOver hourglass(*window);
         try {
-            platform::SavePicture(window->picdibujo().Image(), path);
+            picture::SavePicture(window->picdibujo().Image(), path);
             // Whether the desktop took it is not reported: the file is written, and a
             // desktop that none of our ways reaches simply keeps its picture.
             setDesktopWallpaper(facts, path);
-        } catch (const platform::RuntimeError &error) {
+        } catch (const RuntimeError &error) {
             failure = error.text();
         }
     }
     if (!failure.isEmpty())
-        platform::MsgBox(
+        runtime::MsgBox(
             host.dialogs(),
             QStringLiteral("The wallpaper file could not be written.\n\n%1").arg(failure),
-            platform::vbCritical, QStringLiteral("Error"));
+            runtime::vbCritical, QStringLiteral("Error"));
 }
 
 } // namespace lumora::image

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/wallpaperbackends.h"
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::image {
 
@@ -11,6 +11,6 @@ QString wallpaperFilePath();
 
 // Writes the active window's drawn picture to the wallpaper file and makes it the desktop
 // wallpaper, with the hourglass over the window meanwhile.
-void setActivePictureAsWallpaper(platform::MainHost &host, const DesktopFacts &facts);
+void setActivePictureAsWallpaper(runtime::MainHost &host, const DesktopFacts &facts);
 
 } // namespace lumora::image

@@ -1,8 +1,8 @@
 #include "image/zoom.h"
 
 #include "image/activewindow.h"
-#include "platform/errortrap.h"
-#include "platform/form.h"
+#include "runtime/errortrap.h"
+#include "runtime/form.h"
 
 namespace lumora::image {
 
@@ -15,19 +15,19 @@ double zoomedLength(double twips, ZoomDirection direction)
     return direction == ZoomDirection::In ? twips * kZoomFactor : twips / kZoomFactor;
 }
 
-void zoomActiveWindow(platform::MainHost &host, ZoomDirection direction)
+void zoomActiveWindow(runtime::MainHost &host, ZoomDirection direction)
 {
     ImageWindow *window = activeImageWindowOrReport(host);
     if (!window)
         return;
-    platform::PictureBox &picdibujo = window->picdibujo();
-    const platform::TwipScale &scale = picdibujo.scale();
-    const platform::FormMetrics frame = platform::measureForm(*window, scale);
-    host.BorderWidth() = platform::roundHalfEven32(frame.Width - frame.ScaleWidth);
-    host.BorderHeight() = platform::roundHalfEven32(frame.Height - frame.ScaleHeight);
+    runtime::PictureBox &picdibujo = window->picdibujo();
+    const TwipScale &scale = picdibujo.scale();
+    const runtime::FormMetrics frame = runtime::measureForm(*window, scale);
+    host.BorderWidth() = runtime::roundHalfEven32(frame.Width - frame.ScaleWidth);
+    host.BorderHeight() = runtime::roundHalfEven32(frame.Height - frame.ScaleHeight);
 
     // A refused size counts as a failed paint: both mean this zoom cannot be shown.
-    platform::ErrorTrap trap;
+    runtime::ErrorTrap trap;
     picdibujo.Cls();
     trap.run([&] { picdibujo.setHeight(zoomedLength(picdibujo.Height(), direction)); });
     trap.run([&] { picdibujo.setWidth(zoomedLength(picdibujo.Width(), direction)); });
@@ -37,13 +37,13 @@ void zoomActiveWindow(platform::MainHost &host, ZoomDirection direction)
                                picdibujo.Height());
     });
     if (trap.failed()) {
-        platform::MsgBox(host.dialogs(), QStringLiteral("No more zoom available"),
-                         platform::vbExclamation, QStringLiteral("Error"));
+        runtime::MsgBox(host.dialogs(), QStringLiteral("No more zoom available"),
+                         runtime::vbExclamation, QStringLiteral("Error"));
         return;
     }
     // A maximized or minimized window refuses to move; the new drawing stands anyway.
     trap.run([&] {
-        platform::moveForm(*window, 0, 0, picdibujo.ScaleWidth() + host.BorderWidth(),
+        runtime::moveForm(*window, 0, 0, picdibujo.ScaleWidth() + host.BorderWidth(),
                            picdibujo.ScaleHeight() + host.BorderHeight(), scale);
     });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::image {
 
@@ -12,6 +12,6 @@ double zoomedLength(double twips, ZoomDirection direction);
 
 // Doubles or halves the active window's picture box, repaints it from the loaded picture and
 // fits the window around it at the top left corner.
-void zoomActiveWindow(platform::MainHost &host, ZoomDirection direction);
+void zoomActiveWindow(runtime::MainHost &host, ZoomDirection direction);
 
 } // namespace lumora::image

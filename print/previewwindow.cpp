@@ -1,7 +1,7 @@
 #include "print/previewwindow.h"
 
-#include "platform/errortrap.h"
-#include "platform/handlerguard.h"
+#include "runtime/errortrap.h"
+#include "runtime/handlerguard.h"
 #include "print/printlayout.h"
 
 #include <QCloseEvent>
@@ -12,8 +12,8 @@
 
 namespace lumora::print {
 
-using platform::BorderStyle;
-using platform::PictureBox;
+using runtime::BorderStyle;
+using runtime::PictureBox;
 
 namespace {
 
@@ -36,8 +36,8 @@ void fill(QWidget &widget, QRgb color)
 
 } // namespace
 
-PreviewWindow::PreviewWindow(platform::MainHost &host)
-    : m_host(host), m_scale(platform::screenScale()),
+PreviewWindow::PreviewWindow(runtime::MainHost &host)
+    : m_host(host), m_scale(runtime::screenScale()),
       m_cmdzoomout(makeButton(QStringLiteral("cmdzoomout"), QStringLiteral("Zoom Out"), 1170,
                               &PreviewWindow::cmdzoomout_Click)),
       m_cmdzoom(makeButton(QStringLiteral("cmdzoom"), QStringLiteral("Zoom In"), 2625,
@@ -86,7 +86,7 @@ QPushButton *PreviewWindow::makeButton(const QString &name, const QString &capti
     button->setFont(font);
     place(*button, left, kButtonTop, kButtonWidth, kButtonHeight);
     connect(button, &QPushButton::clicked, this, [this, handler] {
-        platform::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
+        runtime::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
     });
     return button;
 }
@@ -103,7 +103,7 @@ QSize PreviewWindow::sizeHint() const
     return m_scale.toPixels(kClientWidth, kClientHeight);
 }
 
-PreviewWindow *PreviewWindow::Load(platform::MainHost &host)
+PreviewWindow *PreviewWindow::Load(runtime::MainHost &host)
 {
     auto *form = new PreviewWindow(host);
     QMdiSubWindow *frame = host.mdiArea().addSubWindow(form);
@@ -121,7 +121,7 @@ void PreviewWindow::Show()
     m_host.mdiArea().setActiveSubWindow(m_frame);
 }
 
-void PreviewWindow::showPicture(const platform::Picture &picture)
+void PreviewWindow::showPicture(const picture::Picture &picture)
 {
     m_pictemp->setPicture(picture);
     const QSizeF sheet(m_pichoja->Width(), m_pichoja->Height());
@@ -133,7 +133,7 @@ void PreviewWindow::paintSheet(const QRectF &twips)
 {
     const QSize inner = m_pichoja->innerPixels();
     if (qint64(inner.width()) * inner.height() > kMaxSheetPixels)
-        throw platform::RuntimeError(platform::errors::OutOfMemory,
+        throw RuntimeError(errors::OutOfMemory,
                                      QStringLiteral("Out of memory"));
     m_pichoja->PaintPicture(m_pictemp->picture(), twips.x(), twips.y(), twips.width(),
                             twips.height());
@@ -147,13 +147,13 @@ void PreviewWindow::zoom(double factor, const QString &failure)
                     before.height() * factor);
     m_sombra->resize(m_pichoja->size());
 
-    platform::ErrorTrap trap;
+    runtime::ErrorTrap trap;
     trap.run([&] {
         const QSizeF picture(m_pictemp->Width(), m_pictemp->Height());
         paintSheet(zoomedPreviewRectangle(before, picture, factor));
     });
     if (trap.failed())
-        platform::MsgBox(m_host.dialogs(), failure, platform::vbCritical, QStringLiteral("Error"));
+        runtime::MsgBox(m_host.dialogs(), failure, runtime::vbCritical, QStringLiteral("Error"));
 }
 
 void PreviewWindow::cmdzoom_Click()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/mainhost.h"
-#include "platform/picturebox.h"
+#include "runtime/mainhost.h"
+#include "runtime/picturebox.h"
 
 #include <QWidget>
 
@@ -24,21 +24,21 @@ public:
     static constexpr qint64 kMaxSheetPixels = qint64(32) << 20;
 
     // Creates the window inside the main window in its designed state, not yet shown.
-    static PreviewWindow *Load(platform::MainHost &host);
+    static PreviewWindow *Load(runtime::MainHost &host);
 
     QMdiSubWindow &frame() const { return *m_frame; }
     void Show();
     bool unloaded() const { return m_unloaded; }
 
     // Puts `picture` into `pictemp` and paints it on a cleared sheet at the sheet's scale.
-    void showPicture(const platform::Picture &picture);
+    void showPicture(const picture::Picture &picture);
 
     QPushButton &cmdzoomout() const { return *m_cmdzoomout; }
     QPushButton &cmdzoom() const { return *m_cmdzoom; }
     QPushButton &cmdclose() const { return *m_cmdclose; }
-    platform::PictureBox &pichoja() const { return *m_pichoja; }
+    runtime::PictureBox &pichoja() const { return *m_pichoja; }
     QWidget &sombra() const { return *m_sombra; }
-    platform::PictureBox &pictemp() const { return *m_pictemp; }
+    runtime::PictureBox &pictemp() const { return *m_pictemp; }
     QStatusBar &StatusBar1() const { return *m_statusBar; }
 
     void cmdzoom_Click();
@@ -51,22 +51,22 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    explicit PreviewWindow(platform::MainHost &host);
+    explicit PreviewWindow(runtime::MainHost &host);
     QPushButton *makeButton(const QString &name, const QString &caption, double left,
                             void (PreviewWindow::*handler)());
     void place(QWidget &widget, double left, double top, double width, double height) const;
     void zoom(double factor, const QString &failure);
     void paintSheet(const QRectF &twips);
 
-    platform::MainHost &m_host;
-    platform::TwipScale m_scale;
+    runtime::MainHost &m_host;
+    TwipScale m_scale;
     QMdiSubWindow *m_frame = nullptr;
     QPushButton *m_cmdzoomout;
     QPushButton *m_cmdzoom;
     QPushButton *m_cmdclose;
     QWidget *m_sombra;
-    platform::PictureBox *m_pichoja;
-    platform::PictureBox *m_pictemp;
+    runtime::PictureBox *m_pichoja;
+    runtime::PictureBox *m_pictemp;
     QStatusBar *m_statusBar;
     bool m_unloaded = false;
 };

@@ -1,7 +1,7 @@
 #include "print/printcommands.h"
 
 #include "image/activewindow.h"
-#include "platform/errortrap.h"
+#include "runtime/errortrap.h"
 #include "print/previewwindow.h"
 #include "print/printjob.h"
 #include "print/printlayout.h"
@@ -9,7 +9,7 @@
 
 namespace lumora::print {
 
-using platform::ErrorTrap;
+using runtime::ErrorTrap;
 
 namespace {
 
@@ -19,12 +19,12 @@ image::ImageWindow &requireImageWindow(QWidget *form)
 {
     image::ImageWindow *window = image::asImageWindow(form);
     if (!window)
-        throw platform::RuntimeError(platform::errors::InvalidPropertyValue,
+        throw RuntimeError(errors::InvalidPropertyValue,
                                      QStringLiteral("The active window holds no picture"));
     return *window;
 }
 
-void setStatus(platform::MainHost &host, const QString &text)
+void setStatus(runtime::MainHost &host, const QString &text)
 {
     host.StatBar().setText(1, text);
     // The job blocks the event loop; paint the panel now so the user sees it meanwhile.
@@ -36,7 +36,7 @@ void setStatus(platform::MainHost &host, const QString &text)
 // Prints what the active picture window shows, at its on-screen size from the top left corner
 // of the printable area. The classic runtime needed the printer switched to twips first (its
 // ScaleMode); here the twips are converted with the printer's resolution instead.
-void mnufileprint_Click(platform::MainHost &host)
+void mnufileprint_Click(runtime::MainHost &host)
 {
     ErrorTrap trap;
     if (!image::passesNoActiveWindowCheck(host))
@@ -45,31 +45,31 @@ void mnufileprint_Click(platform::MainHost &host)
     PrintJob job(PrintSession::of(host).printerChoice().printerForJob());
     trap.run([&] { job.begin(); });
     trap.run([&] {
-        const platform::PictureBox &picdibujo = requireImageWindow(host.ActiveForm()).picdibujo();
+        const runtime::PictureBox &picdibujo = requireImageWindow(host.ActiveForm()).picdibujo();
         const QSizeF box(picdibujo.Width(), picdibujo.Height());
         job.paint(picdibujo.Image(), printRectangle(box));
     });
     trap.run([&] { job.finish(); });
     trap.run([&] { setStatus(host, QString()); });
     if (trap.failed())
-        platform::MsgBox(host.dialogs(), QStringLiteral("Print Error!"), platform::vbInformation,
+        runtime::MsgBox(host.dialogs(), QStringLiteral("Print Error!"), runtime::vbInformation,
                          QStringLiteral("Error"));
 }
 
-void mnufileselprint_Click(platform::MainHost &host)
+void mnufileselprint_Click(runtime::MainHost &host)
 {
     PrinterChoice &choice = PrintSession::of(host).printerChoice();
     std::unique_ptr<QPrinter> draft = choice.draft();
-    platform::CommonDialog &dialog = host.dlgcomondialog();
+    runtime::CommonDialog &dialog = host.dlgcomondialog();
     dialog.DialogTitle = QStringLiteral("Select Printer");
-    dialog.Flags = platform::cdl::PrintHidePrintToFile;
+    dialog.Flags = runtime::cdl::PrintHidePrintToFile;
     if (dialog.ShowPrinter(*draft))
         choice.confirm(std::move(draft));
 }
 
 // With the preview itself active there is no loaded picture to show: the command reports
 // "No active Windows" like every other command on the active picture.
-void mnufilepp_Click(platform::MainHost &host)
+void mnufilepp_Click(runtime::MainHost &host)
 {
     image::ImageWindow *window = image::activeImageWindowOrReport(host);
     if (!window)

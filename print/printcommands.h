@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::print {
 
-void mnufileprint_Click(platform::MainHost &host);
-void mnufileselprint_Click(platform::MainHost &host);
-void mnufilepp_Click(platform::MainHost &host);
+void mnufileprint_Click(runtime::MainHost &host);
+void mnufileselprint_Click(runtime::MainHost &host);
+void mnufilepp_Click(runtime::MainHost &host);
 
 } // namespace lumora::print

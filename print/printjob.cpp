@@ -1,6 +1,6 @@
 #include "print/printjob.h"
 
-#include "platform/runtimeerror.h"
+#include "base/runtimeerror.h"
 #include "print/printlayout.h"
 #include "print/printqueue.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void raise(const QString &text)
 {
-    throw platform::RuntimeError(platform::errors::PrinterError, text);
+    throw RuntimeError(errors::PrinterError, text);
 }
 
 // A job goes to a print queue, or to a file when one was chosen; without either, Qt would

@@ -1,6 +1,6 @@
 #include "print/printlayout.h"
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 namespace lumora::print {
 
@@ -13,8 +13,8 @@ QRectF printRectangle(QSizeF box)
 
 QRectF twipsToDevice(const QRectF &twips, double dpiX, double dpiY)
 {
-    const double sx = dpiX / platform::kTwipsPerInch;
-    const double sy = dpiY / platform::kTwipsPerInch;
+    const double sx = dpiX / kTwipsPerInch;
+    const double sy = dpiY / kTwipsPerInch;
     return {twips.x() * sx, twips.y() * sy, twips.width() * sx, twips.height() * sy};
 }
 

@@ -1,6 +1,6 @@
 #include "print/printqueue.h"
 
-#include "platform/runtimeerror.h"
+#include "base/runtimeerror.h"
 
 #include <QLibrary>
 #include <cups/cups.h>
@@ -50,7 +50,7 @@ const CupsCalls &cups()
 
 [[noreturn]] void raise(const QString &text)
 {
-    throw platform::RuntimeError(platform::errors::PrinterError, text);
+    throw RuntimeError(errors::PrinterError, text);
 }
 
 QString optionOf(const cups_dest_t &dest, const char *name)

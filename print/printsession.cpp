@@ -13,7 +13,7 @@ PrintSession::PrintSession(QObject *parent) : QObject(parent)
     setObjectName(kName);
 }
 
-PrintSession &PrintSession::of(platform::MainHost &host)
+PrintSession &PrintSession::of(runtime::MainHost &host)
 {
     QWidget &main = host.mainWindow();
     if (auto *session = main.findChild<PrintSession *>(kName, Qt::FindDirectChildrenOnly))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 #include "print/printerchoice.h"
 
 #include <QObject>
@@ -16,7 +16,7 @@ class PreviewWindow;
 class PrintSession final : public QObject {
     Q_OBJECT
 public:
-    static PrintSession &of(platform::MainHost &host);
+    static PrintSession &of(runtime::MainHost &host);
 
     PrinterChoice &printerChoice() { return m_printer; }
 

@@ -10,7 +10,7 @@ ImageBox::ImageBox(QWidget *parent) : QFrame(parent)
     setLineWidth(1);
 }
 
-void ImageBox::setPicture(const platform::Picture &picture)
+void ImageBox::setPicture(const picture::Picture &picture)
 {
     m_picture = picture;
     render();

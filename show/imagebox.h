@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/picture.h"
+#include "picture/picture.h"
 
 #include <QFrame>
 #include <QImage>
@@ -14,9 +14,9 @@ class ImageBox final : public QFrame {
 public:
     explicit ImageBox(QWidget *parent = nullptr);
 
-    const platform::Picture &picture() const { return m_picture; }
+    const picture::Picture &picture() const { return m_picture; }
     // A null picture empties the control.
-    void setPicture(const platform::Picture &picture);
+    void setPicture(const picture::Picture &picture);
     bool showsError() const { return m_error; }
     void setShowsError(bool on);
     // What the control shows inside its border.
@@ -29,7 +29,7 @@ protected:
 private:
     void render();
 
-    platform::Picture m_picture;
+    picture::Picture m_picture;
     QImage m_rendered; // the picture stretched once, so repaints do not scale a big photo
     bool m_error = false;
 };

@@ -1,6 +1,6 @@
 #include "show/listcontrols.h"
 
-#include "platform/runtimeerror.h"
+#include "base/runtimeerror.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,8 +12,6 @@
 
 namespace lumora::show {
 
-using platform::RuntimeError;
-namespace errors = platform::errors;
 
 namespace {
 

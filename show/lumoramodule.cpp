@@ -1,6 +1,6 @@
 #include "show/lumoramodule.h"
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -90,7 +90,7 @@ void ListBox::keyPressEvent(QKeyEvent *event)
 void SetHorizontalExtent(QWidget &form, ListBox &list, const QString &text)
 {
     const int width = QFontMetrics(form.font()).horizontalAdvance(text);
-    list.setHorizontalExtent(platform::roundHalfEven16(width));
+    list.setHorizontalExtent(runtime::roundHalfEven16(width));
 }
 
 } // namespace lumora::show

@@ -1,6 +1,6 @@
 #include "show/readahead.h"
 
-#include "platform/loadpicture.h"
+#include "picture/loadpicture.h"
 
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
@@ -8,8 +8,7 @@
 
 namespace lumora::show {
 
-using platform::Picture;
-using platform::RuntimeError;
+using picture::Picture;
 
 FileStamp stampOf(const QString &path)
 {
@@ -33,11 +32,11 @@ ReadAhead::Result readPicture(const QString &path)
     // Taken before reading: a change during the read then shows as a different stamp.
     result.stamp = stampOf(path);
     try {
-        result.picture = platform::LoadPicture(path);
+        result.picture = picture::LoadPicture(path);
     } catch (const RuntimeError &error) {
         result.error = error;
     } catch (const std::bad_alloc &) {
-        result.error = RuntimeError(platform::errors::OutOfMemory, QStringLiteral("Out of memory"));
+        result.error = RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
     }
     return result;
 }
@@ -56,7 +55,7 @@ Picture ReadAhead::take(const QString &path)
 {
     if (std::optional<Picture> ready = takeReady(path))
         return *std::move(ready);
-    return platform::LoadPicture(path);
+    return picture::LoadPicture(path);
 }
 
 std::optional<Picture> ReadAhead::takeReady(const QString &path)
@@ -71,7 +70,7 @@ std::optional<Picture> ReadAhead::takeReady(const QString &path)
         return std::nullopt;
     // A read the memory budget refused while the previous picture was still on the screen is
     // tried again now that the step is about to replace it.
-    if (result.error && result.error->number() == platform::errors::OutOfMemory)
+    if (result.error && result.error->number() == errors::OutOfMemory)
         return std::nullopt;
     if (result.error)
         throw *result.error;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/picture.h"
-#include "platform/runtimeerror.h"
+#include "picture/picture.h"
+#include "base/runtimeerror.h"
 
 #include <QFuture>
 #include <QString>
@@ -35,7 +35,7 @@ public:
     // The picture at `path`, as LoadPicture gives it: the one read ahead when the file is
     // unchanged since, else read now (also when the memory budget refused the read ahead).
     // Throws the run-time error the reading raised.
-    platform::Picture take(const QString &path);
+    picture::Picture take(const QString &path);
     // Forgets what was read ahead, after waiting for a read still running.
     void clear();
     QString pendingPath() const { return m_path; }
@@ -44,13 +44,13 @@ public:
 
     struct Result {
         FileStamp stamp;
-        platform::Picture picture;
-        std::optional<platform::RuntimeError> error;
+        picture::Picture picture;
+        std::optional<RuntimeError> error;
     };
 
 private:
     // The picture read ahead for `path`, or nullopt when it must be read now.
-    std::optional<platform::Picture> takeReady(const QString &path);
+    std::optional<picture::Picture> takeReady(const QString &path);
 
     QString m_path;
     QFuture<Result> m_future;

@@ -1,10 +1,10 @@
 #include "show/screendialog.h"
 
-#include "platform/appinfo.h"
-#include "platform/dialogs.h"
-#include "platform/errortrap.h"
-#include "platform/handlerguard.h"
-#include "platform/loadpicture.h"
+#include "runtime/appinfo.h"
+#include "runtime/dialogs.h"
+#include "runtime/errortrap.h"
+#include "runtime/handlerguard.h"
+#include "picture/loadpicture.h"
 #include "show/showplayer.h"
 #include "show/toplevel.h"
 
@@ -19,8 +19,7 @@
 
 namespace lumora::show {
 
-using platform::ErrorTrap;
-using platform::RuntimeError;
+using runtime::ErrorTrap;
 
 QString emptyShowMessage()
 {
@@ -38,7 +37,7 @@ QString tooManyPicturesMessage()
     return QStringLiteral("A show holds at most %1 pictures.").arg(kMaxShowFiles);
 }
 
-ScreenDialog::ScreenDialog(platform::MainHost &host, ShowSettings &settings)
+ScreenDialog::ScreenDialog(runtime::MainHost &host, ShowSettings &settings)
     : m_host(host), m_settings(settings)
 {
     setObjectName(QStringLiteral("frmscreen"));
@@ -54,7 +53,7 @@ ScreenDialog::ScreenDialog(platform::MainHost &host, ShowSettings &settings)
     startAtCurrentFolder();
 }
 
-ScreenDialog *ScreenDialog::Load(platform::MainHost &host, ShowSettings &settings)
+ScreenDialog *ScreenDialog::Load(runtime::MainHost &host, ShowSettings &settings)
 {
     auto *dialog = new ScreenDialog(host, settings);
     endWithMainWindow(*dialog, host.mainWindow());
@@ -126,7 +125,7 @@ void ScreenDialog::buildControls()
 
 void ScreenDialog::placeControls()
 {
-    const platform::TwipScale scale = platform::screenScale();
+    const TwipScale scale = runtime::screenScale();
     const auto place = [&](QWidget *widget, int left, int top, int width, int height) {
         widget->setGeometry(scale.toPixels(left), scale.toPixels(top), scale.toPixels(width),
                             scale.toPixels(height));
@@ -171,7 +170,7 @@ void ScreenDialog::setTabOrder()
 
 void ScreenDialog::handle(void (ScreenDialog::*handler)())
 {
-    platform::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
+    runtime::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
 }
 
 void ScreenDialog::connectHandlers()
@@ -179,7 +178,7 @@ void ScreenDialog::connectHandlers()
     connect(m_Drive1, &DriveList::Change, this, [this] { handle(&ScreenDialog::Drive1_Change); });
     connect(m_Dir1, &FolderList::Change, this, [this] { handle(&ScreenDialog::Dir1_Change); });
     connect(m_Dir1, &FolderList::openRequested, this, [this](const QString &path) {
-        platform::guard(m_host.dialogs(), [&] { Dir1_Open(path); });
+        runtime::guard(m_host.dialogs(), [&] { Dir1_Open(path); });
     });
     connect(m_File1, &ListBox::Click, this, [this] { handle(&ScreenDialog::File1_Click); });
     connect(m_File1, &ListBox::DblClick, this, [this] { handle(&ScreenDialog::File1_DblClick); });
@@ -228,7 +227,7 @@ void ScreenDialog::Unload()
 
 QString ScreenDialog::fullPath(const QString &name) const
 {
-    return platform::joinPath(m_File1->Path(), name);
+    return runtime::joinPath(m_File1->Path(), name);
 }
 
 void ScreenDialog::Drive1_Change()
@@ -240,9 +239,9 @@ void ScreenDialog::Drive1_Change()
     try {
         m_Dir1->setPath(folder);
     } catch (const RuntimeError &) {
-        platform::MsgBox(m_host.dialogs(),
+        runtime::MsgBox(m_host.dialogs(),
                          QStringLiteral("The volume %1 is not available.").arg(drive),
-                         platform::vbExclamation, QStringLiteral("Error"));
+                         runtime::vbExclamation, QStringLiteral("Error"));
         m_Drive1->refresh();
         m_Drive1->showDriveOf(m_Dir1->Path());
     }
@@ -259,9 +258,9 @@ void ScreenDialog::Dir1_Open(const QString &path)
     try {
         m_Dir1->setPath(path);
     } catch (const RuntimeError &) {
-        platform::MsgBox(m_host.dialogs(),
+        runtime::MsgBox(m_host.dialogs(),
                          QStringLiteral("The folder %1 cannot be read.").arg(path),
-                         platform::vbExclamation, QStringLiteral("Error"));
+                         runtime::vbExclamation, QStringLiteral("Error"));
         m_Dir1->refresh();
     }
 }
@@ -270,11 +269,11 @@ void ScreenDialog::File1_Click()
 {
     ErrorTrap trap;
     if (!m_chkreducida->isChecked()) {
-        m_imgred->setPicture(platform::Picture());
+        m_imgred->setPicture(picture::Picture());
         m_imgred->setShowsError(false);
         return;
     }
-    trap.run([&] { m_imgred->setPicture(platform::LoadPicture(fullPath(m_File1->FileName()))); });
+    trap.run([&] { m_imgred->setPicture(picture::LoadPicture(fullPath(m_File1->FileName()))); });
     m_imgred->setShowsError(trap.failed());
 }
 
@@ -329,7 +328,7 @@ void ScreenDialog::chkauto_Click()
 
 void ScreenDialog::refuseBegin(const QString &text, QWidget &focus)
 {
-    platform::MsgBox(m_host.dialogs(), text, platform::vbExclamation, QStringLiteral("Error"));
+    runtime::MsgBox(m_host.dialogs(), text, runtime::vbExclamation, QStringLiteral("Error"));
     focus.setFocus();
 }
 

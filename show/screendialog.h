@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 #include "show/imagebox.h"
 #include "show/listcontrols.h"
 #include "show/lumoramodule.h"
@@ -23,7 +23,7 @@ public:
     static inline const QString kPattern = QStringLiteral("*.jpg;*.gif;*.bmp;*.wmf");
 
     // Creates the dialog in its designed state, not shown yet.
-    static ScreenDialog *Load(platform::MainHost &host, ShowSettings &settings);
+    static ScreenDialog *Load(runtime::MainHost &host, ShowSettings &settings);
 
     void Show();
     void Unload();
@@ -71,7 +71,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    ScreenDialog(platform::MainHost &host, ShowSettings &settings);
+    ScreenDialog(runtime::MainHost &host, ShowSettings &settings);
     void buildControls();
     void placeControls();
     void connectHandlers();
@@ -80,7 +80,7 @@ private:
     void handle(void (ScreenDialog::*handler)());
     void refuseBegin(const QString &text, QWidget &focus);
 
-    platform::MainHost &m_host;
+    runtime::MainHost &m_host;
     ShowSettings &m_settings;
     bool m_unloaded = false;
 

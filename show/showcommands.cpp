@@ -6,7 +6,7 @@
 
 namespace lumora::show {
 
-void mnufileopenmulti_Click(platform::MainHost &host)
+void mnufileopenmulti_Click(runtime::MainHost &host)
 {
     static QPointer<ScreenDialog> frmscreen;
     if (!frmscreen || frmscreen->isUnloaded())

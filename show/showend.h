@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/imagewindow.h"
-#include "platform/mainhost.h"
+#include "runtime/mainhost.h"
 
 namespace lumora::show {
 
@@ -13,6 +13,6 @@ enum class ShowEnd {
 // Opens `path` in a new image window as an end of the show does: sized from the loaded
 // picture but without room for the window's frame. Every failing step is skipped, so a
 // picture that cannot be read still gets its window.
-image::ImageWindow *openAtShowEnd(platform::MainHost &host, const QString &path, ShowEnd how);
+image::ImageWindow *openAtShowEnd(runtime::MainHost &host, const QString &path, ShowEnd how);
 
 } // namespace lumora::show

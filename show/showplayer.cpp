@@ -1,9 +1,9 @@
 #include "show/showplayer.h"
 
-#include "platform/errortrap.h"
-#include "platform/form.h"
-#include "platform/handlerguard.h"
-#include "platform/loadpicture.h"
+#include "runtime/errortrap.h"
+#include "runtime/form.h"
+#include "runtime/handlerguard.h"
+#include "picture/loadpicture.h"
 #include "show/showgeometry.h"
 #include "show/toplevel.h"
 
@@ -16,8 +16,7 @@
 
 namespace lumora::show {
 
-using platform::ErrorTrap;
-using platform::RuntimeError;
+using runtime::ErrorTrap;
 
 namespace {
 
@@ -52,10 +51,10 @@ int classicKeyCode(int qtKey)
 
 } // namespace
 
-ShowPlayer::ShowPlayer(platform::MainHost &host, const ShowSettings &settings)
-    : m_host(host), m_settings(settings), m_scale(platform::screenScale()),
-      m_picshow(new platform::PictureBox(this, m_scale)), m_lblfile(new QLabel(this)),
-      m_tmrtiepo(new platform::Timer(this))
+ShowPlayer::ShowPlayer(runtime::MainHost &host, const ShowSettings &settings)
+    : m_host(host), m_settings(settings), m_scale(runtime::screenScale()),
+      m_picshow(new runtime::PictureBox(this, m_scale)), m_lblfile(new QLabel(this)),
+      m_tmrtiepo(new runtime::Timer(this))
 {
     setObjectName(QStringLiteral("frmshow"));
     setWindowFlag(Qt::FramelessWindowHint);
@@ -64,7 +63,7 @@ ShowPlayer::ShowPlayer(platform::MainHost &host, const ShowSettings &settings)
 
     m_picshow->setObjectName(QStringLiteral("picshow"));
     m_picshow->setBackColor(Qt::black);
-    m_picshow->setBorderStyle(platform::BorderStyle::Flat);
+    m_picshow->setBorderStyle(runtime::BorderStyle::Flat);
     m_picshow->setAutoSize(true);
     m_picshow->setFocusPolicy(Qt::StrongFocus);
     m_picshow->installEventFilter(this);
@@ -80,11 +79,11 @@ ShowPlayer::ShowPlayer(platform::MainHost &host, const ShowSettings &settings)
     m_lblfile->raise();
     m_lblfile->installEventFilter(this);
 
-    connect(m_tmrtiepo, &platform::Timer::fired, this,
+    connect(m_tmrtiepo, &runtime::Timer::fired, this,
             [this] { run(&ShowPlayer::tmrtiepo_Timer); });
 }
 
-ShowPlayer *ShowPlayer::Load(platform::MainHost &host, const ShowSettings &settings)
+ShowPlayer *ShowPlayer::Load(runtime::MainHost &host, const ShowSettings &settings)
 {
     auto *player = new ShowPlayer(host, settings);
     endWithMainWindow(*player, host.mainWindow());
@@ -93,7 +92,7 @@ ShowPlayer *ShowPlayer::Load(platform::MainHost &host, const ShowSettings &setti
     return player;
 }
 
-ShowPlayer *ShowPlayer::Start(platform::MainHost &host, const ShowSettings &settings)
+ShowPlayer *ShowPlayer::Start(runtime::MainHost &host, const ShowSettings &settings)
 {
     if (ShowPlayer *old = running())
         old->Unload();
@@ -127,7 +126,7 @@ void ShowPlayer::Unload()
     m_readAhead.clear();
     // The player goes later; its picture's memory goes now, for the picture the end of the
     // show opens.
-    m_picshow->setPicture(platform::Picture());
+    m_picshow->setPicture(picture::Picture());
     hide();
     deleteLater();
 }
@@ -156,24 +155,24 @@ QString ShowPlayer::entry(int index) const
     return m_settings.ShowFiles.at(index);
 }
 
-platform::Picture ShowPlayer::loadEntry(int index)
+picture::Picture ShowPlayer::loadEntry(int index)
 {
     const QString path = entry(index);
     try {
         return m_readAhead.take(path);
     } catch (const RuntimeError &error) {
-        if (error.number() != platform::errors::OutOfMemory)
+        if (error.number() != errors::OutOfMemory)
             throw;
     }
     // The memory budget cannot hold the next picture next to the one on the screen, which is
     // hidden and about to be replaced: let go of it and read once more.
-    m_picshow->setPicture(platform::Picture());
-    return platform::LoadPicture(path);
+    m_picshow->setPicture(picture::Picture());
+    return picture::LoadPicture(path);
 }
 
 void ShowPlayer::run(void (ShowPlayer::*handler)())
 {
-    platform::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
+    runtime::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });
     if (!m_unloaded)
         readAheadNext();
 }
@@ -242,7 +241,7 @@ void ShowPlayer::manualStep()
         endShow(m_ShowIndex - 1, ShowEnd::AfterLast);
         return;
     }
-    platform::setMousePointer(*this, platform::vbHourglass);
+    runtime::setMousePointer(*this, runtime::vbHourglass);
     m_picshow->hide();
     trap.run([&] { showAt(entry(m_ShowIndex)); });
     trap.run([&] { m_picshow->setPicture(loadEntry(m_ShowIndex)); });
@@ -250,7 +249,7 @@ void ShowPlayer::manualStep()
         return;
     centreByInnerSize();
     m_picshow->show();
-    platform::setMousePointer(*this, platform::vbArrow);
+    runtime::setMousePointer(*this, runtime::vbArrow);
 }
 
 void ShowPlayer::timedStep()
@@ -264,7 +263,7 @@ void ShowPlayer::timedStep()
         }
         m_ShowIndex = 0;
     }
-    platform::setMousePointer(*this, platform::vbHourglass);
+    runtime::setMousePointer(*this, runtime::vbHourglass);
     m_picshow->hide();
     trap.run([&] { showAt(entry(m_ShowIndex)); });
     trap.run([&] { m_picshow->setPicture(loadEntry(m_ShowIndex)); });
@@ -273,7 +272,7 @@ void ShowPlayer::timedStep()
     centreByOuterSize();
     applyScreenLimit();
     m_picshow->show();
-    platform::setMousePointer(*this, platform::vbArrow);
+    runtime::setMousePointer(*this, runtime::vbArrow);
 }
 
 void ShowPlayer::applyScreenLimit()
@@ -336,9 +335,9 @@ void ShowPlayer::keyPressEvent(QKeyEvent *event)
     if (m_unloaded)
         return;
     if (const int code = classicKeyCode(event->key())) {
-        platform::guard(m_host.dialogs(), [&] { Form_KeyDown(code); });
+        runtime::guard(m_host.dialogs(), [&] { Form_KeyDown(code); });
     } else if (event->key() == Qt::Key_Escape) {
-        platform::guard(m_host.dialogs(), [&] { Form_KeyPress(vbKeyEscape); });
+        runtime::guard(m_host.dialogs(), [&] { Form_KeyPress(vbKeyEscape); });
     } else {
         return;
     }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/mainhost.h"
-#include "platform/picturebox.h"
-#include "platform/timer.h"
+#include "runtime/mainhost.h"
+#include "runtime/picturebox.h"
+#include "runtime/timer.h"
 #include "show/lumoramodule.h"
 #include "show/readahead.h"
 #include "show/showend.h"
@@ -23,12 +23,12 @@ public:
 
     // Loads a fresh player (running its load step) and shows it; a player still running is
     // closed first.
-    static ShowPlayer *Start(platform::MainHost &host, const ShowSettings &settings);
+    static ShowPlayer *Start(runtime::MainHost &host, const ShowSettings &settings);
     // The running player, or nullptr.
     static ShowPlayer *running();
 
     // Loads the form, running its load step, without showing it.
-    static ShowPlayer *Load(platform::MainHost &host, const ShowSettings &settings);
+    static ShowPlayer *Load(runtime::MainHost &host, const ShowSettings &settings);
     void Show();
     void Unload();
     bool isUnloaded() const { return m_unloaded; }
@@ -42,9 +42,9 @@ public:
     void Form_KeyPress(int keyAscii);
     void tmrtiepo_Timer();
 
-    platform::PictureBox &picshow() const { return *m_picshow; }
+    runtime::PictureBox &picshow() const { return *m_picshow; }
     QLabel &lblfile() const { return *m_lblfile; }
-    platform::Timer &tmrtiepo() const { return *m_tmrtiepo; }
+    runtime::Timer &tmrtiepo() const { return *m_tmrtiepo; }
     const ReadAhead &readAhead() const { return m_readAhead; }
     // The form's inner size and the screen's size, in twips.
     double ScaleWidth() const;
@@ -59,7 +59,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    ShowPlayer(platform::MainHost &host, const ShowSettings &settings);
+    ShowPlayer(runtime::MainHost &host, const ShowSettings &settings);
     void manualStep();
     void timedStep();
     void centreByInnerSize();
@@ -68,16 +68,16 @@ private:
     void showAt(const QString &path);
     void endShow(int index, ShowEnd how);
     QString entry(int index) const;
-    platform::Picture loadEntry(int index);
+    picture::Picture loadEntry(int index);
     void readAheadNext();
     void run(void (ShowPlayer::*handler)());
 
-    platform::MainHost &m_host;
+    runtime::MainHost &m_host;
     const ShowSettings &m_settings;
-    platform::TwipScale m_scale;
-    platform::PictureBox *m_picshow;
+    TwipScale m_scale;
+    runtime::PictureBox *m_picshow;
     QLabel *m_lblfile;
-    platform::Timer *m_tmrtiepo;
+    runtime::Timer *m_tmrtiepo;
     ReadAhead m_readAhead;
     short m_ShowIndex = 0;
     bool m_unloaded = false;

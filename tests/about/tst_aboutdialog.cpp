@@ -3,7 +3,7 @@
 #include "about/aboutdialog.h"
 #include "about/linklabel.h"
 #include "about/memoryregistry.h"
-#include "platform/picturebox.h"
+#include "runtime/picturebox.h"
 #include "tests/about/aboutdriver.h"
 #include "tests/about/sysinfotool.h"
 #include "tests/support/harness.h"

@@ -74,7 +74,7 @@ void TestFileOpen::dialogIsPreparedEveryTime()
     QCOMPARE(request.request.flags, 4);
     QCOMPARE(request.request.fileName, QString());
     // What the real dialog is given: five filters, the first one chosen.
-    const QStringList filters = lumora::platform::toQtNameFilters(request.request.filter);
+    const QStringList filters = lumora::runtime::toQtNameFilters(request.request.filter);
     QCOMPARE(filters.size(), 5);
     QCOMPARE(filters[0], QString("All Graphic Files (*.jpg *.gif *.bmp *.wmf*)"));
     QCOMPARE(filters[4], QString("*.wmf (*.wmf)"));

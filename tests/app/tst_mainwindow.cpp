@@ -1,7 +1,7 @@
 #include "app/arrange.h"
 #include "app/commandtable.h"
 #include "image/fileopen.h"
-#include "platform/helpwindow.h"
+#include "runtime/helpwindow.h"
 #include "tests/support/harness.h"
 
 #include <QDir>
@@ -175,7 +175,7 @@ void TestMainWindow::toolbarButtonAndMenuItemDoTheSame()
 void TestMainWindow::statusBarStartsWithTheProductName()
 {
     MainWindowHarness h;
-    lumora::platform::StatusPanels &bar = h.window->StatBar();
+    lumora::runtime::StatusPanels &bar = h.window->StatBar();
     QCOMPARE(bar.count(), 3);
     QCOMPARE(bar.text(1), QString());
     QCOMPARE(bar.text(2), QString());
@@ -324,7 +324,7 @@ void TestMainWindow::helpContentsOpensTheProgramsHelpFile()
     const QString expected = QCoreApplication::applicationDirPath() + "/lumora.hlp";
     QCOMPARE(h.window->dlghelp().HelpFile, expected);
     QCOMPARE(h.window->dlghelp().HelpCommand, 11);
-    lumora::platform::HelpWindow *help = h.window->dlghelp().helpWindow();
+    lumora::runtime::HelpWindow *help = h.window->dlghelp().helpWindow();
     QVERIFY(help && help->isVisible());
     QCOMPARE(help->fileName(), expected);
 }

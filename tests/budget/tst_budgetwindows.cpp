@@ -1,7 +1,7 @@
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
 #include "image/imagewindow.h"
-#include "platform/memorybudget.h"
+#include "picture/memorybudget.h"
 #include "print/previewwindow.h"
 #include "show/showplayer.h"
 #include "tests/image/imagetestsupport.h"
@@ -14,7 +14,7 @@
 
 using namespace lumora;
 using image::ImageWindow;
-using platform::MemoryBudget;
+using picture::MemoryBudget;
 using testing::MainWindowHarness;
 
 namespace {
@@ -33,9 +33,9 @@ MemoryBudget &budget()
 }
 
 // What the box shows on the screen, read without asking the budget for a copy.
-QImage shown(const platform::PictureBox &box)
+QImage shown(const runtime::PictureBox &box)
 {
-    return const_cast<platform::PictureBox &>(box).grab().toImage().convertToFormat(
+    return const_cast<runtime::PictureBox &>(box).grab().toImage().convertToFormat(
         QImage::Format_RGB32);
 }
 

@@ -1,9 +1,9 @@
-#include "platform/loadpicture.h"
-#include "platform/machinememory.h"
-#include "platform/memorybudget.h"
-#include "platform/picturebox.h"
-#include "platform/rasterdecoder.h"
-#include "platform/runtimeerror.h"
+#include "picture/loadpicture.h"
+#include "picture/machinememory.h"
+#include "picture/memorybudget.h"
+#include "runtime/picturebox.h"
+#include "picture/imagememory.h"
+#include "base/runtimeerror.h"
 #include "tests/support/harness.h"
 
 #include <QDir>
@@ -13,7 +13,9 @@
 #include <thread>
 #include <vector>
 
-using namespace lumora::platform;
+using namespace lumora;
+using namespace lumora::picture;
+using namespace lumora::runtime;
 using Reservation = MemoryBudget::Reservation;
 
 namespace {

@@ -4,7 +4,7 @@
 // command writes the file. Run under `unshare -rm`, so the small disks are private mounts.
 #include "image/activewindow.h"
 #include "image/wallpaper.h"
-#include "platform/form.h"
+#include "runtime/form.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
 #include "tests/support/smalldisk.h"
@@ -142,7 +142,7 @@ void TestFullDisk::writeThatDoesNotFitKeepsTheOldFile()
     QVERIFY2(told.text.contains(path), qPrintable(told.text));
     QVERIFY2(told.text.contains(QStringLiteral("No space left on device")), qPrintable(told.text));
     if (command == Command::Wallpaper)
-        QCOMPARE(platform::mousePointer(*window), int(platform::vbArrow));
+        QCOMPARE(runtime::mousePointer(*window), int(runtime::vbArrow));
 
     // With room again, the same command writes the whole picture.
     QVERIFY(QFile::remove(QDir(folder).filePath(QStringLiteral("filler"))));

@@ -1,13 +1,13 @@
-#include "platform/picture.h"
-#include "platform/picturebox.h"
-#include "platform/runtimeerror.h"
+#include "picture/picture.h"
+#include "runtime/picturebox.h"
+#include "base/runtimeerror.h"
 
 #include <QPainter>
 #include <QTest>
 #include <QTransform>
 
-using lumora::platform::Picture;
-using lumora::platform::PictureBox;
+using lumora::picture::Picture;
+using lumora::runtime::PictureBox;
 
 namespace {
 
@@ -171,24 +171,24 @@ void TestPictureScale::impossibleBoxesRefuseToPaint_data()
 {
     QTest::addColumn<QSize>("box");
     QTest::addColumn<int>("error");
-    QTest::newRow("zero height") << QSize(500, 0) << lumora::platform::errors::InvalidPropertyValue;
-    QTest::newRow("zero width") << QSize(0, 30) << lumora::platform::errors::InvalidPropertyValue;
+    QTest::newRow("zero height") << QSize(500, 0) << lumora::errors::InvalidPropertyValue;
+    QTest::newRow("zero width") << QSize(0, 30) << lumora::errors::InvalidPropertyValue;
     // One pixel more than the drawing limit allows.
     QTest::newRow("past the limit")
         << QSize(16384, int(PictureBox::kMaxDrawingBytes / (4 * 16384)) + 1)
-        << lumora::platform::errors::OutOfMemory;
+        << lumora::errors::OutOfMemory;
 }
 
 void TestPictureScale::impossibleBoxesRefuseToPaint()
 {
     QFETCH(QSize, box);
     QFETCH(int, error);
-    PictureBox picture(nullptr, lumora::platform::TwipScale(15));
+    PictureBox picture(nullptr, lumora::TwipScale(15));
     picture.resize(box);
     try {
         picture.PaintPicture(Picture(noise(4, 4)), 0, 0, 60, 60);
         QFAIL("painting should have failed");
-    } catch (const lumora::platform::RuntimeError &e) {
+    } catch (const lumora::RuntimeError &e) {
         QCOMPARE(e.number(), error);
     }
     QVERIFY(picture.Image().isNull());
@@ -198,7 +198,7 @@ void TestPictureScale::impossibleBoxesRefuseToPaint()
 // not take the memory of its size.
 void TestPictureScale::resizingAHugeBoxAllocatesNothing()
 {
-    PictureBox picture(nullptr, lumora::platform::TwipScale(15));
+    PictureBox picture(nullptr, lumora::TwipScale(15));
     picture.resize(40, 30);
     picture.PaintPicture(Picture(noise(4, 4)), 0, 0, 600, 450);
     picture.Cls();

@@ -2,7 +2,7 @@
 #include "image/imagecommands.h"
 #include "image/imagewindow.h"
 #include "image/wallpaper.h"
-#include "platform/form.h"
+#include "runtime/form.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
 
@@ -103,12 +103,12 @@ void TestWallpaper::secondPictureReplacesTheFirst()
     MainWindowHarness h;
     image::ImageWindow *first = image::openPictureWindow(*h.window, m_first);
     image::setActivePictureAsWallpaper(*h.window, nowhere());
-    QCOMPARE(platform::mousePointer(*first), int(platform::vbArrow));
+    QCOMPARE(runtime::mousePointer(*first), int(runtime::vbArrow));
     image::ImageWindow *second = image::openPictureWindow(*h.window, m_second);
     image::mnueditzoomin_Click(*h.window);
     image::setActivePictureAsWallpaper(*h.window, nowhere());
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(platform::mousePointer(*second), int(platform::vbArrow));
+    QCOMPARE(runtime::mousePointer(*second), int(runtime::vbArrow));
     const QString path = image::wallpaperFilePath();
     QVERIFY(path.startsWith(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
     QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("visor.bmp"));
@@ -132,7 +132,7 @@ void TestWallpaper::failedWriteIsReportedAndTheArrowComesBack()
     QCOMPARE(h.dialogs.messages[0].style, 16);
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
     QVERIFY(h.dialogs.messages[0].text.contains(image::wallpaperFilePath()));
-    QCOMPARE(platform::mousePointer(*window), int(platform::vbArrow));
+    QCOMPARE(runtime::mousePointer(*window), int(runtime::vbArrow));
     QVERIFY(QFileInfo(image::wallpaperFilePath()).isDir());
     QVERIFY(QDir().rmdir(image::wallpaperFilePath()));
 }

@@ -180,7 +180,7 @@ void TestZoom::zoomingOnAndOnStaysBounded()
         }
     }
     QVERIFY(refused > 30);
-    QVERIFY(testing::peakResidentBytes() - peakBefore < 2 * platform::PictureBox::kMaxDrawingBytes);
+    QVERIFY(testing::peakResidentBytes() - peakBefore < 2 * runtime::PictureBox::kMaxDrawingBytes);
 
     // Back down: the box shrinks below the limit and paints again.
     bool paintedAgain = false;

@@ -5,10 +5,10 @@
 // before refusing it would fail with "Out of memory" (error 7) there instead of refusing the
 // file as invalid (error 481); one that allocated more than one bitmap of the declared size
 // would not fit. The child also reports how much resident memory the decode added.
-#include "platform/loadpicture.h"
-#include "platform/memorybudget.h"
-#include "platform/rasterdecoder.h"
-#include "platform/runtimeerror.h"
+#include "picture/loadpicture.h"
+#include "picture/memorybudget.h"
+
+#include "base/runtimeerror.h"
 
 #include <QFile>
 #include <QProcess>
@@ -29,7 +29,8 @@
 #endif
 
 using namespace lumora;
-using namespace lumora::platform;
+using namespace lumora;
+using namespace lumora::picture;
 
 namespace {
 

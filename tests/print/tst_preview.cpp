@@ -92,8 +92,8 @@ void TstPreview::designLayout()
     QCOMPARE(form->palette().color(QPalette::Window), QColor(192, 192, 255));
     QCOMPARE(form->sombra().palette().color(QPalette::Window), QColor(64, 64, 64));
     QCOMPARE(form->pichoja().BackColor(), QColor(Qt::white));
-    QCOMPARE(form->pichoja().borderStyle(), platform::BorderStyle::Flat);
-    QCOMPARE(form->pictemp().borderStyle(), platform::BorderStyle::Sunken);
+    QCOMPARE(form->pichoja().borderStyle(), runtime::BorderStyle::Flat);
+    QCOMPARE(form->pictemp().borderStyle(), runtime::BorderStyle::Sunken);
     QVERIFY(form->pictemp().AutoSize());
     QVERIFY(!form->pictemp().isVisibleTo(form));
     // The shadow lies beneath the sheet: the sheet is later in the stacking order.

@@ -385,7 +385,7 @@ void TestScreenDialog::beginWritesInterval()
     if (milliseconds == 0) {
         QCOMPARE(m_harness->dialogs.messages.size(), 1);
         QCOMPARE(m_harness->dialogs.messages[0].text, show::intervalMessage(locale));
-        QCOMPARE(m_harness->dialogs.messages[0].style, int(platform::vbExclamation));
+        QCOMPARE(m_harness->dialogs.messages[0].style, int(runtime::vbExclamation));
         QCOMPARE(m_harness->dialogs.messages[0].title, QStringLiteral("Error"));
         QVERIFY(!dialog->isUnloaded());
         QVERIFY(!ShowPlayer::running());

@@ -1,5 +1,5 @@
 #include "image/imagewindow.h"
-#include "platform/form.h"
+#include "runtime/form.h"
 #include "show/showplayer.h"
 #include "tests/show/showfixtures.h"
 #include "tests/support/harness.h"
@@ -132,14 +132,14 @@ void TestShowPlayer::loadStepCentresFirstPictureWithPath()
     QCOMPARE(player->geometry(), QGuiApplication::primaryScreen()->geometry());
     QCOMPARE(player->palette().color(QPalette::Window), QColor(Qt::black));
     QCOMPARE(player->ShowIndex(), short(0));
-    platform::PictureBox &box = player->picshow();
+    runtime::PictureBox &box = player->picshow();
     QVERIFY(box.isVisible());
     QCOMPARE(box.size(), QSize(43, 32));
     QCOMPARE(box.pos(), QPoint(centred(m_screen.width(), 41), centred(m_screen.height(), 30)));
     QCOMPARE(player->lblfile().text(), m_small);
     QCOMPARE(player->lblfile().pos(), QPoint(7, 7));
     QCOMPARE(player->lblfile().palette().color(QPalette::WindowText), QColor(0, 192, 0));
-    QCOMPARE(platform::mousePointer(*player), int(platform::vbDefault));
+    QCOMPARE(runtime::mousePointer(*player), int(runtime::vbDefault));
     QCOMPARE(player->tmrtiepo().Interval(), 0);
     // What the screen shows: the picture in the middle, black around it.
     const QImage shot = player->grab().toImage();
@@ -159,7 +159,7 @@ void TestShowPlayer::manualStepsClicksAndKeys()
     QCOMPARE(player->picshow().size(), QSize(62, 23));
     QCOMPARE(player->picshow().pos(),
              QPoint(centred(m_screen.width(), 60), centred(m_screen.height(), 21)));
-    QCOMPARE(platform::mousePointer(*player), int(platform::vbArrow));
+    QCOMPARE(runtime::mousePointer(*player), int(runtime::vbArrow));
     QTest::keyClick(player, Qt::Key_Right); // no other key does anything
     QCOMPARE(player->ShowIndex(), short(1));
     QTest::keyClick(player, Qt::Key_PageDown);
@@ -209,13 +209,13 @@ void TestShowPlayer::oneOrLastPictureEnds()
 void TestShowPlayer::oneAutomaticPictureWithLoopReloads()
 {
     ShowPlayer *player = start({m_small}, 1, 2, 1);
-    QSignalSpy fired(&player->tmrtiepo(), &platform::Timer::fired);
+    QSignalSpy fired(&player->tmrtiepo(), &runtime::Timer::fired);
     QTRY_VERIFY(fired.count() >= 3);
     QCOMPARE(ShowPlayer::running(), player);
     QCOMPARE(player->ShowIndex(), short(0));
     QVERIFY(player->picshow().isVisible());
     QCOMPARE(player->picshow().size(), QSize(43, 32));
-    QCOMPARE(platform::mousePointer(*player), int(platform::vbArrow));
+    QCOMPARE(runtime::mousePointer(*player), int(runtime::vbArrow));
     QTest::keyClick(player, Qt::Key_Escape);
     waitUnloaded(player);
     QCOMPARE(imageWindows(*m_harness->window).size(), 1);
@@ -266,7 +266,7 @@ void TestShowPlayer::pageUpAtFirstPicture()
     QCOMPARE(player->ShowIndex(), short(0));
     QVERIFY(player->picshow().isVisible());
     QCOMPARE(player->lblfile().text(), m_small);
-    QCOMPARE(platform::mousePointer(*player), int(platform::vbArrow));
+    QCOMPARE(runtime::mousePointer(*player), int(runtime::vbArrow));
 }
 
 // Esc opens the place the show stands at, sized from the picture box's inner size.
@@ -291,7 +291,7 @@ void TestShowPlayer::largePictureInManualStep()
     ShowPlayer *player = start({m_small, m_big, m_small});
     QTest::keyClick(player, Qt::Key_PageDown);
     const QSize big(m_screen.width() + 101, m_screen.height() + 60);
-    platform::PictureBox &box = player->picshow();
+    runtime::PictureBox &box = player->picshow();
     QCOMPARE(box.size(), big + QSize(2, 2));
     QCOMPARE(box.pos(), QPoint(centred(m_screen.width(), big.width()),
                                centred(m_screen.height(), big.height())));
@@ -320,7 +320,7 @@ void TestShowPlayer::largePictureInTimedStepCutsToScreen()
         picture == QStringLiteral("big.jpg") ? m_screen + size : QSize(m_screen.width() - 1, 40);
     ShowPlayer *player = start({m_small, path, m_other}, 1, 30000, 1);
     player->tmrtiepo_Timer();
-    platform::PictureBox &box = player->picshow();
+    runtime::PictureBox &box = player->picshow();
     QVERIFY(!box.AutoSize());
     QCOMPARE(box.size(), m_screen);
     QCOMPARE(box.pos(), QPoint(centred(m_screen.width(), pixels.width() + 2),
@@ -341,13 +341,13 @@ void TestShowPlayer::failingEntryInTheMiddle()
         QCOMPARE(player->ShowIndex(), short(1));
         QVERIFY(!player->picshow().isVisible());
         QCOMPARE(player->lblfile().text(), bad);
-        QCOMPARE(platform::mousePointer(*player), int(platform::vbHourglass));
+        QCOMPARE(runtime::mousePointer(*player), int(runtime::vbHourglass));
         QCOMPARE(player->grab().toImage().pixelColor(m_screen.width() / 2, m_screen.height() / 2),
                  QColor(Qt::black));
         QTest::keyClick(player, Qt::Key_PageDown);
         QCOMPARE(player->ShowIndex(), short(2));
         QVERIFY(player->picshow().isVisible());
-        QCOMPARE(platform::mousePointer(*player), int(platform::vbArrow));
+        QCOMPARE(runtime::mousePointer(*player), int(runtime::vbArrow));
         QVERIFY(m_harness->dialogs.messages.isEmpty());
         player->Unload();
     }
@@ -356,7 +356,7 @@ void TestShowPlayer::failingEntryInTheMiddle()
     player->tmrtiepo_Timer();
     QVERIFY(!player->picshow().isVisible());
     QCOMPARE(player->lblfile().text(), broken);
-    QCOMPARE(platform::mousePointer(*player), int(platform::vbHourglass));
+    QCOMPARE(runtime::mousePointer(*player), int(runtime::vbHourglass));
     QVERIFY(player->tmrtiepo().Enabled());
     QCOMPARE(player->tmrtiepo().Interval(), 30000);
     player->tmrtiepo_Timer();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dialogs.h"
+#include "runtime/dialogs.h"
 
 #include <QList>
 #include <QQueue>
@@ -11,7 +11,7 @@ namespace lumora::testing {
 
 // The dialog seam for tests: answers are scripted in advance ("the next open dialog returns
 // this path"), and what was shown is read back afterwards.
-class ScriptedDialogs final : public platform::Dialogs {
+class ScriptedDialogs final : public runtime::Dialogs {
 public:
     struct Message {
         QString text;
@@ -20,7 +20,7 @@ public:
     };
     struct FileRequest {
         bool save;
-        platform::FileDialogRequest request;
+        runtime::FileDialogRequest request;
     };
 
     void messageBox(const QString &text, int style, const QString &title) override
@@ -29,12 +29,12 @@ public:
         if (onMessage)
             onMessage(messages.last());
     }
-    QString showOpen(const platform::FileDialogRequest &request) override
+    QString showOpen(const runtime::FileDialogRequest &request) override
     {
         fileRequests.append({false, request});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
-    QString showSave(const platform::FileDialogRequest &request) override
+    QString showSave(const runtime::FileDialogRequest &request) override
     {
         fileRequests.append({true, request});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();

@@ -1,18 +1,19 @@
 // Damaged and hostile metafiles: each is refused, or read up to its damage and drawn that
 // far, and none can make reading or drawing unbounded (wmflimits.h names the bounds).
 
-#include "platform/runtimeerror.h"
-#include "platform/wmf/wmflimits.h"
-#include "platform/wmf/wmfparser.h"
-#include "platform/wmf/wmfpicture.h"
-#include "platform/wmf/wmfplayer.h"
+#include "base/runtimeerror.h"
+#include "picture/wmf/wmflimits.h"
+#include "picture/wmf/wmfparser.h"
+#include "picture/wmf/wmfpicture.h"
+#include "picture/wmf/wmfplayer.h"
 #include "wmfbuilder.h"
 #include "wmftestutil.h"
 
 #include <QTest>
 
-using namespace lumora::platform;
-using namespace lumora::platform::wmf;
+using namespace lumora;
+using namespace lumora::picture;
+using namespace lumora::picture::wmf;
 using namespace wmftest;
 
 namespace {

@@ -2,18 +2,19 @@
 // record list it keeps (checked against libUEMF's own dump of its test file), object slots
 // and saved states.
 
-#include "platform/loadpicture.h"
-#include "platform/runtimeerror.h"
-#include "platform/wmf/wmfparser.h"
-#include "platform/wmf/wmfpicture.h"
+#include "picture/loadpicture.h"
+#include "base/runtimeerror.h"
+#include "picture/wmf/wmfparser.h"
+#include "picture/wmf/wmfpicture.h"
 #include "wmfbuilder.h"
 #include "wmftestutil.h"
 
 #include <QRegularExpression>
 #include <QTest>
 
-using namespace lumora::platform;
-using namespace lumora::platform::wmf;
+using namespace lumora;
+using namespace lumora::picture;
+using namespace lumora::picture::wmf;
 using namespace wmftest;
 
 namespace {

@@ -2,14 +2,15 @@
 // never write (map modes, flipped extents, every DIB depth, raster operations, clip records,
 // text alignment and options, brushes, arcs, regions).
 
-#include "platform/wmf/wmfpicture.h"
+#include "picture/wmf/wmfpicture.h"
 #include "wmfbuilder.h"
 #include "wmftestutil.h"
 
 #include <QTest>
 
-using namespace lumora::platform;
-using namespace lumora::platform::wmf;
+using namespace lumora;
+using namespace lumora::picture;
+using namespace lumora::picture::wmf;
 using namespace wmftest;
 
 namespace {

@@ -1,14 +1,15 @@
 // The WMF player on whole files: pixels of files made by Inkscape and LibreOffice from our own
 // SVG drawings, at any scale and in any rectangle, and every corpus file at four times its size.
 
-#include "platform/wmf/wmfpicture.h"
+#include "picture/wmf/wmfpicture.h"
 #include "wmfbuilder.h"
 #include "wmftestutil.h"
 
 #include <QTest>
 
-using namespace lumora::platform;
-using namespace lumora::platform::wmf;
+using namespace lumora;
+using namespace lumora::picture;
+using namespace lumora::picture::wmf;
 using namespace wmftest;
 
 namespace {

@@ -2,7 +2,7 @@
 
 // Shared by the WMF tests: where the committed files are, reading them, rendering a picture.
 
-#include "platform/wmf/wmfpicture.h"
+#include "picture/wmf/wmfpicture.h"
 
 #include <QFile>
 #include <QImage>
@@ -33,7 +33,7 @@ inline QByteArray readData(const QString &relative)
 }
 
 // Renders into a white image of `size`, filling it.
-inline QImage render(const lumora::platform::VectorPicture &picture, QSize size,
+inline QImage render(const lumora::picture::VectorPicture &picture, QSize size,
                      QRgb background = 0xffffffff)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -45,7 +45,7 @@ inline QImage render(const lumora::platform::VectorPicture &picture, QSize size,
 }
 
 // The natural size in pixels at 96 per inch (15 twips a pixel).
-inline QSize naturalPixels(const lumora::platform::VectorPicture &picture)
+inline QSize naturalPixels(const lumora::picture::VectorPicture &picture)
 {
     const QSizeF twips = picture.naturalSizeTwips();
     return QSize(qRound(twips.width() / 15), qRound(twips.height() / 15));

@@ -1,0 +1,404 @@
+#include "picture/bmpdecoder.h"
+
+#include "picture/bmpformat.h"
+#include "picture/jpegdecoder.h"
+#include "picture/picturelimits.h"
+#include "picture/imagememory.h"
+#include "picture/colourprofile.h"
+
+#include <QtEndian>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace lumora::picture {
+
+namespace {
+
+int imageRow(const BmpHeader &header, int fileRow)
+{
+    return header.topDown ? fileRow : header.height - 1 - fileRow;
+}
+
+QRgb *rowOf(QImage &image, int y)
+{
+    return reinterpret_cast<QRgb *>(image.scanLine(y));
+}
+
+// Where each row of an uncompressed picture starts in the file, after checking that all of
+// them are there (the last row may lack its padding).
+class RowTable final {
+public:
+    RowTable(QByteArrayView bytes, const BmpHeader &header)
+    {
+        const qint64 rowBits = qint64(header.width) * header.bitCount;
+        m_stride = (rowBits + 31) / 32 * 4;
+        const qint64 needed =
+            header.pixelOffset + m_stride * (header.height - 1) + (rowBits + 7) / 8;
+        if (needed > bytes.size())
+            refusePicture(); // the file ends inside the pixels
+        m_first = reinterpret_cast<const uchar *>(bytes.data()) + header.pixelOffset;
+    }
+    const uchar *row(int fileRow) const { return m_first + m_stride * fileRow; }
+
+private:
+    const uchar *m_first = nullptr;
+    qint64 m_stride = 0;
+};
+
+// Scales an n-bit channel value to 8 bits with rounding, through a table.
+class ChannelScale final {
+public:
+    explicit ChannelScale(const BmpChannel &channel) : m_channel(channel)
+    {
+        if (channel.bits == 0)
+            return;
+        m_drop = std::max(0, channel.bits - 16);
+        const int bits = channel.bits - m_drop;
+        const quint32 most = (1u << bits) - 1;
+        m_table.resize(size_t(most) + 1);
+        for (quint32 v = 0; v <= most; ++v)
+            m_table[v] = uchar((v * 255 + most / 2) / most);
+    }
+    bool present() const { return m_channel.bits > 0; }
+    uchar operator()(quint32 pixel) const
+    {
+        if (m_channel.bits == 0)
+            return 0;
+        return m_table[((pixel & m_channel.mask) >> m_channel.shift) >> m_drop];
+    }
+
+private:
+    BmpChannel m_channel;
+    int m_drop = 0;
+    std::vector<uchar> m_table;
+};
+
+// Tells, once every pixel is written as straight ARGB, what the alpha channel turned out to
+// be, and finishes the image accordingly.
+class AlphaTally final {
+public:
+    void add(quint32 alpha)
+    {
+        m_any |= alpha;
+        m_all &= alpha;
+    }
+    void finish(QImage &image) const
+    {
+        if (m_any == 0) { // written by a tool that leaves the channel empty: opaque
+            for (int y = 0; y < image.height(); ++y) {
+                QRgb *row = rowOf(image, y);
+                for (int x = 0; x < image.width(); ++x)
+                    row[x] |= 0xFF000000u;
+            }
+        }
+        if (m_any == 0 || m_all == 0xFF) {
+            image.reinterpretAsFormat(QImage::Format_RGB32);
+            return;
+        }
+        for (int y = 0; y < image.height(); ++y) {
+            QRgb *row = rowOf(image, y);
+            for (int x = 0; x < image.width(); ++x)
+                row[x] = qPremultiply(row[x]);
+        }
+        image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+
+private:
+    quint32 m_any = 0;
+    quint32 m_all = 0xFF;
+};
+
+QImage decodeIndexed(QByteArrayView bytes, const BmpHeader &header)
+{
+    const RowTable rows(bytes, header);
+    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_RGB32);
+    const int bits = header.bitCount;
+    const int perByte = 8 / bits;
+    const uchar mask = uchar((1 << bits) - 1);
+    for (int r = 0; r < header.height; ++r) {
+        const uchar *src = rows.row(r);
+        QRgb *dst = rowOf(image, imageRow(header, r));
+        if (bits == 8) {
+            for (int x = 0; x < header.width; ++x)
+                dst[x] = header.palette[src[x]];
+            continue;
+        }
+        for (int x = 0; x < header.width; ++x) {
+            const int shift = 8 - bits * (x % perByte + 1);
+            dst[x] = header.palette[(src[x / perByte] >> shift) & mask];
+        }
+    }
+    return image;
+}
+
+QImage decodeRgb24(QByteArrayView bytes, const BmpHeader &header)
+{
+    const RowTable rows(bytes, header);
+    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_RGB32);
+    const int width = header.width;
+    for (int r = 0; r < header.height; ++r) {
+        const uchar *src = rows.row(r);
+        QRgb *dst = rowOf(image, imageRow(header, r));
+        // Four bytes at a time where a fourth byte is there to read.
+        for (int x = 0; x + 1 < width; ++x)
+            dst[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 3 * x);
+        const uchar *last = src + 3 * (width - 1);
+        dst[width - 1] = qRgb(last[2], last[1], last[0]);
+    }
+    return image;
+}
+
+QImage decodeOpaque32(QByteArrayView bytes, const BmpHeader &header)
+{
+    const RowTable rows(bytes, header);
+    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_RGB32);
+    for (int r = 0; r < header.height; ++r) {
+        const uchar *src = rows.row(r);
+        QRgb *dst = rowOf(image, imageRow(header, r));
+        for (int x = 0; x < header.width; ++x)
+            dst[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 4 * x);
+    }
+    return image;
+}
+
+QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header)
+{
+    const RowTable rows(bytes, header);
+    const ChannelScale red(header.channels[0]);
+    const ChannelScale green(header.channels[1]);
+    const ChannelScale blue(header.channels[2]);
+    const ChannelScale alpha(header.channels[3]);
+    QImage image =
+        allocateZeroedImage(QSize(header.width, header.height),
+                            alpha.present() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    // 16-bit pixels go through one table of all 65536 colours.
+    std::vector<QRgb> colours;
+    if (header.bitCount == 16) {
+        colours.resize(65536);
+        for (quint32 v = 0; v < 65536; ++v)
+            colours[v] = qRgba(red(v), green(v), blue(v), alpha.present() ? alpha(v) : 255);
+    }
+    AlphaTally tally;
+    for (int r = 0; r < header.height; ++r) {
+        const uchar *src = rows.row(r);
+        QRgb *dst = rowOf(image, imageRow(header, r));
+        for (int x = 0; x < header.width; ++x) {
+            QRgb colour;
+            if (header.bitCount == 16) {
+                colour = colours[qFromLittleEndian<quint16>(src + 2 * x)];
+            } else {
+                const quint32 v = qFromLittleEndian<quint32>(src + 4 * x);
+                colour = qRgba(red(v), green(v), blue(v), alpha.present() ? alpha(v) : 255);
+            }
+            tally.add(qAlpha(colour));
+            dst[x] = colour;
+        }
+    }
+    if (alpha.present())
+        tally.finish(image);
+    return image;
+}
+
+// 64-bit pixels: blue, green, red and alpha as signed 2.13 fixed point, colours in linear
+// light. kOne is 1.0 in that notation.
+constexpr int kOne = 1 << 13;
+
+QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header)
+{
+    const RowTable rows(bytes, header);
+    std::vector<uchar> encode(kOne + 1);
+    for (int v = 0; v <= kOne; ++v) {
+        const double linear = double(v) / kOne;
+        const double srgb =
+            linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+        encode[size_t(v)] = uchar(std::lround(srgb * 255));
+    }
+    const auto clamp = [](qint16 v) { return std::clamp<int>(v, 0, kOne); };
+    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_ARGB32);
+    AlphaTally tally;
+    for (int r = 0; r < header.height; ++r) {
+        const uchar *src = rows.row(r);
+        QRgb *dst = rowOf(image, imageRow(header, r));
+        for (int x = 0; x < header.width; ++x) {
+            const uchar *p = src + 8 * x;
+            const int b = clamp(qFromLittleEndian<qint16>(p));
+            const int g = clamp(qFromLittleEndian<qint16>(p + 2));
+            const int red = clamp(qFromLittleEndian<qint16>(p + 4));
+            const int a = (clamp(qFromLittleEndian<qint16>(p + 6)) * 255 + kOne / 2) / kOne;
+            tally.add(quint32(a));
+            dst[x] = qRgba(encode[size_t(red)], encode[size_t(g)], encode[size_t(b)], a);
+        }
+    }
+    tally.finish(image);
+    return image;
+}
+
+// Decodes RLE4, RLE8 and RLE24 data into a transparent canvas, row by row from the bottom.
+class RleDecoder final {
+public:
+    RleDecoder(QByteArrayView bytes, const BmpHeader &header)
+        : m_data(reinterpret_cast<const uchar *>(bytes.data())), m_size(bytes.size()),
+          m_pos(header.pixelOffset), m_header(header)
+    {
+    }
+
+    QImage decode()
+    {
+        m_image = allocateZeroedImage(QSize(m_header.width, m_header.height),
+                                      QImage::Format_ARGB32_Premultiplied);
+        while (m_row < m_header.height) {
+            if (m_size - m_pos < 2)
+                refusePicture(); // cut short: rows are missing and no end mark says so
+            const uchar count = m_data[m_pos];
+            const uchar code = m_data[m_pos + 1];
+            m_pos += 2;
+            if (count > 0)
+                run(count, code);
+            else if (code == 0)
+                nextRow(0);
+            else if (code == 1)
+                break;
+            else if (code == 2)
+                delta();
+            else
+                literal(code);
+        }
+        if (m_written == qint64(m_header.width) * m_header.height)
+            m_image.reinterpretAsFormat(QImage::Format_RGB32);
+        return std::move(m_image);
+    }
+
+private:
+    const uchar *need(qsizetype n)
+    {
+        if (m_size - m_pos < n)
+            refusePicture();
+        const uchar *p = m_data + m_pos;
+        m_pos += n;
+        return p;
+    }
+
+    // Runs past the end of the row are clipped: the column stops at the row's end.
+    void put(QRgb colour)
+    {
+        if (m_x < m_header.width) {
+            rowOf(m_image, m_header.height - 1 - m_row)[m_x++] = colour;
+            ++m_written;
+        }
+    }
+
+    void run(int n, uchar code)
+    {
+        switch (m_header.coding) {
+        case BmpCoding::Rle8:
+            for (int i = 0; i < n; ++i)
+                put(m_header.palette[code]);
+            break;
+        case BmpCoding::Rle4:
+            for (int i = 0; i < n; ++i)
+                put(m_header.palette[i % 2 ? code & 15 : code >> 4]);
+            break;
+        default: { // RLE24: blue was the code byte; green and red follow
+            const uchar *gr = need(2);
+            for (int i = 0; i < n; ++i)
+                put(qRgb(gr[1], gr[0], code));
+            break;
+        }
+        }
+    }
+
+    void literal(int count)
+    {
+        switch (m_header.coding) {
+        case BmpCoding::Rle8: {
+            const uchar *p = need((count + 1) & ~1);
+            for (int i = 0; i < count; ++i)
+                put(m_header.palette[p[i]]);
+            break;
+        }
+        case BmpCoding::Rle4: {
+            const uchar *p = need(((count + 3) / 4) * 2);
+            for (int i = 0; i < count; ++i)
+                put(m_header.palette[i % 2 ? p[i / 2] & 15 : p[i / 2] >> 4]);
+            break;
+        }
+        default: {
+            const uchar *p = need((3 * count + 1) & ~1);
+            for (int i = 0; i < count; ++i)
+                put(qRgb(p[3 * i + 2], p[3 * i + 1], p[3 * i]));
+            break;
+        }
+        }
+    }
+
+    void delta()
+    {
+        const uchar *p = need(2);
+        m_x = std::min(m_x + p[0], m_header.width);
+        if (p[1] > 0)
+            nextRow(p[1]);
+    }
+
+    void nextRow(int skip)
+    {
+        if (skip == 0) {
+            m_x = 0;
+            ++m_row;
+            return;
+        }
+        m_row += skip; // a delta keeps the column
+    }
+
+    const uchar *m_data;
+    qsizetype m_size;
+    qsizetype m_pos;
+    const BmpHeader &m_header;
+    QImage m_image;
+    int m_x = 0;
+    int m_row = 0;
+    qint64 m_written = 0;
+};
+
+QImage decodePixels(QByteArrayView bytes, const BmpHeader &header)
+{
+    switch (header.coding) {
+    case BmpCoding::Rle4:
+    case BmpCoding::Rle8:
+    case BmpCoding::Rle24:
+        return RleDecoder(bytes, header).decode();
+    case BmpCoding::Jpeg:
+        return decodeJpeg(bytes.sliced(header.pixelOffset));
+    default:
+        break;
+    }
+    switch (header.bitCount) {
+    case 24:
+        return decodeRgb24(bytes, header);
+    case 64:
+        return decodeRgba64(bytes, header);
+    case 16:
+    case 32: {
+        const BmpChannel &r = header.channels[0];
+        const bool plain = header.bitCount == 32 && r.mask == 0xFF0000 &&
+                           header.channels[1].mask == 0xFF00 && header.channels[2].mask == 0xFF &&
+                           header.channels[3].bits == 0;
+        return plain ? decodeOpaque32(bytes, header) : decodeMasked(bytes, header);
+    }
+    default:
+        return decodeIndexed(bytes, header);
+    }
+}
+
+} // namespace
+
+QImage decodeBmp(QByteArrayView bytes)
+{
+    const BmpHeader header = readBmpHeader(bytes);
+    QImage image = decodePixels(bytes, header);
+    if (header.coding != BmpCoding::Jpeg)
+        convertToSrgb(image, header.iccProfile);
+    return image;
+}
+
+} // namespace lumora::picture

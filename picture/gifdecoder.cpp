@@ -1,0 +1,289 @@
+#include "picture/gifdecoder.h"
+
+#include "picture/picturelimits.h"
+#include "picture/imagememory.h"
+
+#include <QtEndian>
+#include <array>
+#include <cstring>
+
+namespace lumora::picture {
+
+namespace {
+
+constexpr int kMaxCodes = 4096;
+
+class ByteReader final {
+public:
+    explicit ByteReader(QByteArrayView bytes)
+        : m_data(reinterpret_cast<const uchar *>(bytes.data())), m_size(bytes.size())
+    {
+    }
+
+    bool atEnd() const { return m_pos >= m_size; }
+    uchar byte()
+    {
+        if (m_pos >= m_size)
+            refusePicture();
+        return m_data[m_pos++];
+    }
+    quint16 le16()
+    {
+        const quint16 low = byte();
+        return quint16(low | (byte() << 8));
+    }
+    const uchar *take(qsizetype n)
+    {
+        if (n > m_size - m_pos)
+            refusePicture();
+        const uchar *p = m_data + m_pos;
+        m_pos += n;
+        return p;
+    }
+    void skipSubBlocks()
+    {
+        while (const uchar length = byte())
+            take(length);
+    }
+
+private:
+    const uchar *m_data;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+};
+
+using Palette = std::array<QRgb, 256>;
+
+// A colour table of 2^(n+1) entries. Indices beyond it show black, as most viewers do.
+void readPalette(ByteReader &in, int sizeBits, Palette &palette)
+{
+    palette.fill(0xFF000000u);
+    const int count = 2 << sizeBits;
+    const uchar *p = in.take(3 * count);
+    for (int i = 0; i < count; ++i)
+        palette[size_t(i)] = qRgb(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
+}
+
+struct FrameGeometry {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool interlaced = false;
+};
+
+// Puts decoded colour indices where they belong on the canvas, row by row, following the
+// four passes of an interlaced frame.
+class PixelSink final {
+public:
+    PixelSink(QImage &canvas, const FrameGeometry &frame, const Palette &colours)
+        : m_canvas(canvas), m_frame(frame), m_colours(colours)
+    {
+        m_rowsLeft = frame.width > 0 ? frame.height : 0;
+        if (m_rowsLeft > 0)
+            m_line = rowPointer();
+    }
+
+    bool full() const { return m_rowsLeft == 0; }
+
+    void put(const uchar *indices, int count)
+    {
+        for (int i = 0; i < count && m_rowsLeft > 0; ++i) {
+            m_line[m_x] = m_colours[indices[i]];
+            if (++m_x == m_frame.width)
+                nextRow();
+        }
+    }
+
+private:
+    QRgb *rowPointer()
+    {
+        return reinterpret_cast<QRgb *>(m_canvas.scanLine(m_frame.top + m_y)) + m_frame.left;
+    }
+
+    void nextRow()
+    {
+        m_x = 0;
+        if (--m_rowsLeft == 0)
+            return;
+        if (!m_frame.interlaced) {
+            ++m_y;
+        } else {
+            static constexpr int start[] = {0, 4, 2, 1};
+            static constexpr int step[] = {8, 8, 4, 2};
+            m_y += step[m_pass];
+            while (m_y >= m_frame.height && m_pass < 3) {
+                ++m_pass;
+                m_y = start[m_pass];
+            }
+        }
+        if (m_y >= m_frame.height) { // cannot happen: the passes hold every row once
+            m_rowsLeft = 0;
+            return;
+        }
+        m_line = rowPointer();
+    }
+
+    QImage &m_canvas;
+    const FrameGeometry &m_frame;
+    const Palette &m_colours;
+    QRgb *m_line = nullptr;
+    int m_x = 0;
+    int m_y = 0;
+    int m_pass = 0;
+    int m_rowsLeft = 0;
+};
+
+// Reads LZW codes of a growing width from the frame's data sub-blocks.
+class CodeReader final {
+public:
+    explicit CodeReader(ByteReader &in) : m_in(in) {}
+
+    // The next code, or -1 when the data sub-blocks end.
+    int next(int width)
+    {
+        while (m_bitCount < width) {
+            if (m_blockLeft == 0) {
+                if (!m_ended)
+                    m_blockLeft = m_in.byte();
+                if (m_blockLeft == 0) {
+                    m_ended = true;
+                    return -1;
+                }
+            }
+            m_bits |= quint32(m_in.byte()) << m_bitCount;
+            m_bitCount += 8;
+            --m_blockLeft;
+        }
+        const int code = int(m_bits & ((1u << width) - 1));
+        m_bits >>= width;
+        m_bitCount -= width;
+        return code;
+    }
+
+private:
+    ByteReader &m_in;
+    quint32 m_bits = 0;
+    int m_bitCount = 0;
+    int m_blockLeft = 0;
+    bool m_ended = false;
+};
+
+// Decodes the frame's LZW data into `sink` until the frame is full. A code that is not yet
+// defined, or data that ends before the last pixel, refuses the picture.
+void decodeLzw(ByteReader &in, PixelSink &sink)
+{
+    const int minimumBits = in.byte();
+    if (minimumBits < 1 || minimumBits > 8)
+        refusePicture();
+    const int clear = 1 << minimumBits;
+    const int end = clear + 1;
+    std::array<quint16, kMaxCodes> prefix{};
+    std::array<uchar, kMaxCodes> suffix{};
+    std::array<uchar, kMaxCodes> first{};
+    std::array<uchar, kMaxCodes> string{};
+    for (int code = 0; code < clear; ++code) {
+        suffix[size_t(code)] = uchar(code);
+        first[size_t(code)] = uchar(code);
+    }
+    CodeReader codes(in);
+    int width = minimumBits + 1;
+    int available = clear + 2;
+    int previous = -1;
+    while (!sink.full()) {
+        const int code = codes.next(width);
+        if (code < 0 || code == end)
+            refusePicture(); // the frame ends before its last pixel
+        if (code == clear) {
+            width = minimumBits + 1;
+            available = clear + 2;
+            previous = -1;
+            continue;
+        }
+        if (code > available || (previous < 0 && code >= clear))
+            refusePicture();
+        if (previous >= 0 && available < kMaxCodes) {
+            prefix[size_t(available)] = quint16(previous);
+            suffix[size_t(available)] = first[size_t(code == available ? previous : code)];
+            first[size_t(available)] = first[size_t(previous)];
+            ++available;
+            if (available == (1 << width) && width < 12)
+                ++width;
+        }
+        // Spell the code's string backwards, from its last character down to its root.
+        int length = 0;
+        int c = code;
+        for (; c >= clear; c = prefix[size_t(c)])
+            string[size_t(kMaxCodes - 1 - length++)] = suffix[size_t(c)];
+        string[size_t(kMaxCodes - 1 - length++)] = uchar(c);
+        sink.put(string.data() + kMaxCodes - length, length);
+        previous = code;
+    }
+}
+
+} // namespace
+
+QImage decodeGif(QByteArrayView bytes)
+{
+    ByteReader in(bytes);
+    const uchar *signature = in.take(6);
+    if (std::memcmp(signature, "GIF87a", 6) != 0 && std::memcmp(signature, "GIF89a", 6) != 0)
+        refusePicture();
+    const int screenWidth = in.le16();
+    const int screenHeight = in.le16();
+    const uchar screenFlags = in.byte();
+    in.take(2); // background colour and aspect ratio: modern viewers ignore both
+    Palette global;
+    global.fill(0xFF000000u);
+    if (screenFlags & 0x80)
+        readPalette(in, screenFlags & 7, global);
+
+    int transparentIndex = -1;
+    for (;;) {
+        const uchar block = in.byte();
+        if (block == 0x2C)
+            break;
+        if (block != 0x21)
+            refusePicture(); // a trailer or junk before any frame
+        const uchar label = in.byte();
+        if (label == 0xF9 && transparentIndex < 0) {
+            const uchar length = in.byte();
+            const uchar *control = in.take(length);
+            if (length >= 4 && (control[0] & 1))
+                transparentIndex = control[3];
+        }
+        in.skipSubBlocks();
+    }
+
+    FrameGeometry frame;
+    frame.left = in.le16();
+    frame.top = in.le16();
+    frame.width = in.le16();
+    frame.height = in.le16();
+    const uchar frameFlags = in.byte();
+    frame.interlaced = frameFlags & 0x40;
+    Palette colours = global;
+    if (frameFlags & 0x80)
+        readPalette(in, frameFlags & 7, colours);
+    if (transparentIndex >= 0)
+        colours[size_t(transparentIndex)] = 0;
+
+    const int canvasWidth = std::max(screenWidth, frame.left + frame.width);
+    const int canvasHeight = std::max(screenHeight, frame.top + frame.height);
+    if (canvasWidth == 0 || canvasHeight == 0)
+        refusePicture();
+    if (qint64(canvasWidth) * canvasHeight > kMaxPicturePixels)
+        refusePicture();
+    const bool coversCanvas = frame.left == 0 && frame.top == 0 && frame.width == canvasWidth &&
+                              frame.height == canvasHeight;
+    const bool opaque = coversCanvas && transparentIndex < 0;
+    QImage canvas =
+        allocateZeroedImage(QSize(canvasWidth, canvasHeight),
+                            opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    PixelSink sink(canvas, frame, colours);
+    if (!sink.full())
+        decodeLzw(in, sink);
+    return canvas;
+}
+
+} // namespace lumora::picture

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+
+namespace lumora::picture {
+
+// Decodes the first frame of a GIF (87a or 89a, interlaced or not) onto its logical screen,
+// grown to hold the frame when the frame reaches beyond it. Pixels of the transparent colour
+// and the screen outside the frame are transparent (Format_ARGB32_Premultiplied); a frame
+// that covers the screen with no transparent pixel gives Format_RGB32.
+//
+// Refuses (RuntimeError, errors::InvalidPicture) a file without a frame, a frame whose data
+// ends before its last pixel or holds an invalid LZW code, and a screen larger than
+// kMaxPicturePixels. Nothing is allocated beyond the picture itself and a few kilobytes.
+QImage decodeGif(QByteArrayView bytes);
+
+} // namespace lumora::picture

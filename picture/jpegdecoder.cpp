@@ -1,0 +1,290 @@
+#include "picture/jpegdecoder.h"
+
+#include "picture/jpegscan.h"
+#include "picture/picturelimits.h"
+#include "picture/imagememory.h"
+#include "picture/colourprofile.h"
+#include "base/runtimeerror.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+// jpeglib.h needs FILE and size_t first, and jerror.h needs jpeglib.h.
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+namespace lumora::picture {
+
+namespace {
+
+// Rows decoded at once when the picture is turned a quarter: enough to write whole cache lines
+// of the turned picture, few enough that the strip stays in the processor's cache.
+constexpr int kStripRows = 16;
+
+enum class Outcome { Decoded, Damaged, OutOfMemory };
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    Outcome outcome;
+};
+
+[[noreturn]] void stopDecoding(j_common_ptr cinfo, Outcome outcome)
+{
+    auto *manager = reinterpret_cast<ErrorManager *>(cinfo->err);
+    manager->outcome = outcome;
+    std::longjmp(manager->jump, 1);
+}
+
+void onError(j_common_ptr cinfo)
+{
+    stopDecoding(cinfo, cinfo->err->msg_code == JERR_OUT_OF_MEMORY ? Outcome::OutOfMemory
+                                                                   : Outcome::Damaged);
+}
+
+bool losesPictureData(int code)
+{
+    switch (code) {
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_JPEG_EOF:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && losesPictureData(cinfo->err->msg_code))
+        stopDecoding(cinfo, Outcome::Damaged);
+}
+
+void printNothing(j_common_ptr) {}
+
+// Where one source pixel (x, y) of a w x h picture lands after an EXIF orientation.
+struct Placement {
+    int orientation = 1;
+    int width = 0;  // of the decoded picture
+    int height = 0; // of the decoded picture
+
+    bool turnsQuarter() const { return orientation >= 5; }
+    bool mirrorsRows() const { return orientation == 2 || orientation == 3; }
+    bool flipsRows() const { return orientation == 3 || orientation == 4; }
+    // For the quarter turns: the column that source row y becomes...
+    int columnOf(int y) const { return orientation == 6 || orientation == 7 ? height - 1 - y : y; }
+    // ... and the row that source column x becomes.
+    int rowOf(int x) const { return orientation == 7 || orientation == 8 ? width - 1 - x : x; }
+    QSize outputSize() const
+    {
+        return turnsQuarter() ? QSize(height, width) : QSize(width, height);
+    }
+};
+
+enum class Cmyk { None, Inverted, Plain };
+
+struct DecodeJob {
+    QByteArrayView bytes;
+    Placement placement;
+    Cmyk cmyk = Cmyk::None;
+    const IccToSrgb *cmykProfile = nullptr; // the file's CMYK profile, when usable
+    MemoryBudget::Reservation pixels;       // taken before libjpeg starts, moved to `image`
+    MemoryBudget::Reservation working;      // libjpeg's coefficients of a multi-scan file
+    QImage image;
+};
+
+// CMYK to RGB32 in place, without a profile: each ink takes away its share of the light.
+// Photoshop writes inverted values (255 is no ink) and marks its files with an Adobe segment;
+// files without one hold plain values.
+void cmykToRgb32(uchar *row, int width, Cmyk cmyk)
+{
+    const quint32 flip = cmyk == Cmyk::Plain ? 255 : 0;
+    auto *out = reinterpret_cast<quint32 *>(row);
+    for (int x = 0; x < width; ++x) {
+        const uchar *p = row + 4 * x;
+        const quint32 k = p[3] ^ flip;
+        const quint32 r = ((p[0] ^ flip) * k + 127) / 255;
+        const quint32 g = ((p[1] ^ flip) * k + 127) / 255;
+        const quint32 b = ((p[2] ^ flip) * k + 127) / 255;
+        out[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+    }
+}
+
+// CMYK rows through the file's profile when it has a usable one, else by the inks alone.
+void convertCmyk(uchar *row, const DecodeJob &job)
+{
+    if (job.cmykProfile)
+        job.cmykProfile->convert(row, row, job.placement.width);
+    else
+        cmykToRgb32(row, job.placement.width, job.cmyk);
+}
+
+void mirrorRow(uchar *row, int width)
+{
+    auto *p = reinterpret_cast<quint32 *>(row);
+    std::reverse(p, p + width);
+}
+
+// Writes decoded rows as columns of the turned picture: for each source column, the strip's
+// rows fill consecutive pixels of one output row.
+void turnStrip(const JSAMPARRAY strip, int rows, int firstRow, const Placement &placement,
+               QImage &image)
+{
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int x = 0; x < placement.width; ++x) {
+        auto *out = reinterpret_cast<quint32 *>(bits + stride * placement.rowOf(x));
+        for (int r = 0; r < rows; ++r)
+            out[placement.columnOf(firstRow + r)] = reinterpret_cast<const quint32 *>(strip[r])[x];
+    }
+}
+
+// Asks the budget for the picture and, for a file of several scans, the coefficients libjpeg
+// keeps while decoding, before jpeg_start_decompress allocates any of it.
+bool reserve(DecodeJob &job, bool multiScan, long coefficientBytes) noexcept
+{
+    MemoryBudget &budget = MemoryBudget::process();
+    job.pixels = budget.tryReserve(imageBytes(job.placement.outputSize(), QImage::Format_RGB32));
+    if (multiScan)
+        job.working = budget.tryReserve(coefficientBytes);
+    return job.pixels.isGranted() && (!multiScan || job.working.isGranted());
+}
+
+bool allocate(DecodeJob &job, QImage::Format format) noexcept
+{
+    try {
+        job.image = allocateZeroedImage(job.placement.outputSize(), format, std::move(job.pixels));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void readRows(j_decompress_ptr cinfo, DecodeJob &job)
+{
+    const Placement &placement = job.placement;
+    const int height = int(cinfo->output_height);
+    while (int(cinfo->output_scanline) < height) {
+        const int y = int(cinfo->output_scanline);
+        const int target = placement.flipsRows() ? height - 1 - y : y;
+        JSAMPROW row = job.image.scanLine(target);
+        if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
+            stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
+        if (job.cmyk != Cmyk::None)
+            convertCmyk(row, job);
+        if (placement.mirrorsRows())
+            mirrorRow(row, placement.width);
+    }
+}
+
+void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
+{
+    const Placement &placement = job.placement;
+    const int height = int(cinfo->output_height);
+    const JDIMENSION rowBytes = JDIMENSION(placement.width) * 4;
+    JSAMPARRAY strip = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
+                                                   JPOOL_IMAGE, rowBytes, kStripRows);
+    while (int(cinfo->output_scanline) < height) {
+        const int first = int(cinfo->output_scanline);
+        const int rows = std::min(kStripRows, height - first);
+        for (int r = 0; r < rows; ++r) {
+            if (jpeg_read_scanlines(cinfo, strip + r, 1) != 1)
+                stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
+            if (job.cmyk != Cmyk::None)
+                convertCmyk(strip[r], job);
+        }
+        turnStrip(strip, rows, first, placement, job.image);
+    }
+}
+
+// The libjpeg part. Everything here is plain data, so a longjmp out of libjpeg skips no
+// destructor; the image lives in `job`, outside this frame.
+Outcome runLibjpeg(DecodeJob &job)
+{
+    jpeg_decompress_struct cinfo{};
+    ErrorManager errors{};
+    cinfo.err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = onError;
+    errors.pub.emit_message = onMessage;
+    errors.pub.output_message = printNothing;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return errors.outcome;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(job.bytes.data()),
+                 static_cast<unsigned long>(job.bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    if (int(cinfo.image_width) != job.placement.width ||
+        int(cinfo.image_height) != job.placement.height)
+        stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::Damaged);
+    if ((cinfo.num_components == 4) != (job.cmyk != Cmyk::None))
+        stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::Damaged);
+    // BGRX is exactly QImage::Format_RGB32 in memory, for greyscale pictures too: the picture
+    // box paints 32-bit pictures by copying, anything else through a converted copy.
+    cinfo.out_color_space = job.cmyk != Cmyk::None ? JCS_CMYK : JCS_EXT_BGRX;
+    // Multi-scan files keep every coefficient: 128 bytes a block. Allow twice that and some
+    // working space, so that no unforeseen request can grow beyond what the frame needs.
+    long coefficientBytes = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info &info = cinfo.comp_info[c];
+        coefficientBytes += long(info.width_in_blocks + 4) * (info.height_in_blocks + 4) * 128;
+    }
+    cinfo.mem->max_memory_to_use = 2 * coefficientBytes + (64L << 20);
+    if (!reserve(job, jpeg_has_multiple_scans(&cinfo), coefficientBytes))
+        stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
+    jpeg_start_decompress(&cinfo);
+    if (!allocate(job, QImage::Format_RGB32))
+        stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
+    if (job.placement.turnsQuarter())
+        readTurnedRows(&cinfo, job);
+    else
+        readRows(&cinfo, job);
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return Outcome::Decoded;
+}
+
+} // namespace
+
+QImage decodeJpeg(QByteArrayView bytes)
+{
+    const JpegLayout layout = readJpegLayout(bytes);
+    DecodeJob job;
+    job.bytes = bytes;
+    job.placement.orientation = exifOrientation(layout.exif);
+    job.placement.width = layout.width;
+    job.placement.height = layout.height;
+    std::unique_ptr<IccToSrgb> cmykProfile;
+    if (layout.components == 4) {
+        job.cmyk = layout.adobe ? Cmyk::Inverted : Cmyk::Plain;
+        cmykProfile = std::make_unique<IccToSrgb>(
+            layout.icc,
+            job.cmyk == Cmyk::Inverted ? IccToSrgb::Input::CmykInverted : IccToSrgb::Input::Cmyk,
+            qint64(layout.width) * layout.height);
+        if (!cmykProfile->isNull())
+            job.cmykProfile = cmykProfile.get();
+    }
+    const Outcome outcome = runLibjpeg(job);
+    job.working.release();
+    switch (outcome) {
+    case Outcome::Decoded:
+        break;
+    case Outcome::OutOfMemory:
+        throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
+    case Outcome::Damaged:
+        refusePicture();
+    }
+    if (layout.components == 3)
+        convertToSrgb(job.image, layout.icc);
+    return std::move(job.image);
+}
+
+} // namespace lumora::picture

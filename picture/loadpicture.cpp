@@ -1,0 +1,137 @@
+#include "picture/loadpicture.h"
+
+#include "picture/rasterdecoder.h"
+#include "base/runtimeerror.h"
+#include "picture/wmf/wmfpicture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QtEndian>
+#include <cerrno>
+#include <unistd.h>
+
+namespace lumora::picture {
+
+namespace {
+
+// No picture file we accept is larger than this; anything bigger is refused before reading
+// so that a hostile path (a device, a huge file) cannot make the program read for minutes.
+constexpr qint64 kMaxPictureFileBytes = qint64(1) << 30;
+
+bool isStandardWmfHeader(QByteArrayView head)
+{
+    if (head.size() < 18)
+        return false;
+    const auto *p = reinterpret_cast<const uchar *>(head.data());
+    const quint16 type = qFromLittleEndian<quint16>(p);
+    const quint16 headerWords = qFromLittleEndian<quint16>(p + 2);
+    const quint16 version = qFromLittleEndian<quint16>(p + 4);
+    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+// Why what was written is not all on the disk yet, or "" when it is. Done before commit():
+// Qt's commit() takes no notice when its own last flush or the sync fails, and would then put
+// a cut-off file in place of the old one.
+QString reasonNotOnDisk(QSaveFile &file)
+{
+    if (!file.flush())
+        return file.errorString();
+    if (::fsync(file.handle()) != 0)
+        return qt_error_string(errno);
+    return QString();
+}
+
+} // namespace
+
+PictureFormat sniffPictureFormat(QByteArrayView head)
+{
+    const auto *p = reinterpret_cast<const uchar *>(head.data());
+    const qsizetype n = head.size();
+    if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
+        return PictureFormat::Jpeg;
+    if (n >= 6 &&
+        (head.first(6) == QByteArrayView("GIF87a") || head.first(6) == QByteArrayView("GIF89a")))
+        return PictureFormat::Gif;
+    if (n >= 2 && p[0] == 'B' && p[1] == 'M')
+        return PictureFormat::Bmp;
+    if (n >= 4 && qFromLittleEndian<quint32>(p) == 0x9AC6CDD7u)
+        return PictureFormat::Wmf;
+    if (isStandardWmfHeader(head))
+        return PictureFormat::Wmf;
+    return PictureFormat::Unknown;
+}
+
+Picture decodePicture(QByteArrayView bytes)
+{
+    const PictureFormat format = sniffPictureFormat(bytes);
+    switch (format) {
+    case PictureFormat::Unknown:
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    case PictureFormat::Wmf:
+        return Picture(wmf::loadWmf(bytes));
+    default:
+        return Picture(decodeRaster(bytes, format));
+    }
+}
+
+Picture LoadPicture(const QString &path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        throw RuntimeError(errors::FileNotFound, QStringLiteral("File not found"));
+    if (!info.isFile())
+        throw RuntimeError(errors::PathNotFound, QStringLiteral("Path/File access error"));
+    if (info.size() > kMaxPictureFileBytes)
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError(errors::PermissionDenied, QStringLiteral("Permission denied"));
+    // Mapping avoids a copy of the whole file; the decoders only read it.
+    const qint64 size = file.size();
+    if (size == 0)
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    if (uchar *mapped = file.map(0, size)) {
+        Picture picture =
+            decodePicture(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
+        file.unmap(mapped);
+        return picture;
+    }
+    const QByteArray bytes = file.readAll();
+    return decodePicture(bytes);
+}
+
+void SavePicture(const QImage &image, const QString &path)
+{
+    if (image.isNull())
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError(errors::PathNotFound,
+                           QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(image)) {
+        QString reason = writer.errorString();
+        if (file.error() != QFileDevice::NoError) {
+            // The system's reason ("No space left on device") surfaces only when the buffer
+            // is flushed. A file that saw a write error never replaces the target on commit.
+            file.commit();
+            reason = file.errorString();
+        }
+        file.cancelWriting();
+        throw RuntimeError(errors::DiskFull,
+                           QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
+    const QString unsaved = reasonNotOnDisk(file);
+    if (!unsaved.isEmpty()) {
+        file.cancelWriting();
+        throw RuntimeError(errors::DiskFull,
+                           QStringLiteral("Cannot write %1: %2").arg(path, unsaved));
+    }
+    if (!file.commit())
+        throw RuntimeError(errors::DiskFull,
+                           QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+} // namespace lumora::picture

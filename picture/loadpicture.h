@@ -1,0 +1,26 @@
+#pragma once
+
+#include "picture/picture.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace lumora::picture {
+
+enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Wmf };
+
+// Tells the format from the file's first bytes, never from its name.
+PictureFormat sniffPictureFormat(QByteArrayView head);
+
+// Reads a BMP, JPEG, GIF or WMF file. Throws RuntimeError for a missing, unreadable, damaged
+// or unsupported file; never returns a partial picture as a whole one.
+Picture LoadPicture(const QString &path);
+
+// Decodes picture bytes already in memory; same rules as LoadPicture. Used by the fuzzers.
+Picture decodePicture(QByteArrayView bytes);
+
+// Writes `image` as a BMP file at exactly `path`. The write is atomic: on failure the old
+// file, if any, is untouched and no partial file is left. Throws RuntimeError on failure.
+void SavePicture(const QImage &image, const QString &path);
+
+} // namespace lumora::picture

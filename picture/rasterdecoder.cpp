@@ -1,0 +1,27 @@
+#include "picture/rasterdecoder.h"
+
+#include "picture/bmpdecoder.h"
+#include "picture/gifdecoder.h"
+#include "picture/jpegdecoder.h"
+#include "picture/picturelimits.h"
+
+namespace lumora::picture {
+
+// Qt's QImageReader is not on this path (its JPEG, GIF and BMP handlers, their format
+// guessing and their 128 MB allocation limit): each reader here checks kMaxPicturePixels
+// against the declared size itself, before it allocates anything.
+QImage decodeRaster(QByteArrayView bytes, PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return decodeJpeg(bytes);
+    case PictureFormat::Gif:
+        return decodeGif(bytes);
+    case PictureFormat::Bmp:
+        return decodeBmp(bytes);
+    default:
+        refusePicture();
+    }
+}
+
+} // namespace lumora::picture

@@ -1,0 +1,444 @@
+// The parser's object, bitmap and text records.
+
+#include "picture/wmf/wmfcharset.h"
+#include "picture/wmf/wmfdib.h"
+#include "picture/wmf/wmflimits.h"
+#include "picture/wmf/wmfparser.h"
+
+#include <cmath>
+
+namespace lumora::picture::wmf::detail {
+
+namespace {
+
+constexpr quint16 kDibPalColors = 1;
+constexpr int kFontRecordFixedBytes = 18;
+constexpr int kFaceNameBytes = 32;
+// Width of an average character in units of the font height, for the bounds of text only.
+constexpr double kAverageCharWidth = 0.55;
+
+// True when a ternary raster operation reads its source ([MS-WMF] 2.1.1.31).
+bool usesSource(quint32 rop)
+{
+    const quint32 code = (rop >> 16) & 0xFF;
+    return (((code >> 2) ^ code) & 0x33) != 0;
+}
+
+// The DIB at `p` stores rows bottom-up (the usual case).
+bool dibIsBottomUp(const ByteReader &p)
+{
+    return p.u32(0) == 12 || p.s32(8) > 0;
+}
+
+} // namespace
+
+void Parser::addSlot(ObjectKind kind, qint32 def)
+{
+    int index;
+    if (!m_freed.empty()) {
+        index = m_freed.top();
+        m_freed.pop();
+    } else if (m_nextSlot < limits::kMaxObjectSlots) {
+        index = m_nextSlot++;
+    } else {
+        return; // the table is full: the object is lost, as GDI's own create would fail
+    }
+    if (index >= int(m_slots.size()))
+        m_slots.resize(index + 1);
+    m_slots[index] = {kind, def, true};
+}
+
+const Parser::Slot *Parser::slotAt(quint16 index) const
+{
+    return index < m_slots.size() && m_slots[index].used ? &m_slots[index] : nullptr;
+}
+
+void Parser::selectObject(quint16 index)
+{
+    const Slot *slot = slotAt(index);
+    if (!slot || slot->def < 0)
+        return;
+    Record r;
+    r.index = quint32(slot->def);
+    switch (slot->kind) {
+    case ObjectKind::Pen: case ObjectKind::Brush: case ObjectKind::Font:
+        r.op = Op::Select;
+        r.mode = quint16(slot->kind);
+        if (slot->kind == ObjectKind::Font)
+            m_dc.font = slot->def;
+        break;
+    case ObjectKind::Region: // selecting a region sets the clipping region
+        r.op = Op::SelectClipRegion;
+        r.count = 1;
+        break;
+    default:
+        return;
+    }
+    emitRecord(r);
+}
+
+void Parser::deleteObject(quint16 index)
+{
+    if (!slotAt(index))
+        return;
+    m_slots[index].used = false;
+    m_freed.push(index);
+}
+
+qint32 Parser::addBitmap(QImage image, bool monochrome)
+{
+    if (image.isNull())
+        return -1;
+    m_bitmapPixels += qint64(image.width()) * image.height();
+    m_out.bitmaps.push_back({std::move(image), monochrome});
+    return qint32(m_out.bitmaps.size() - 1);
+}
+
+qint64 Parser::bitmapBudget() const
+{
+    return std::min(limits::kMaxBitmapPixels, limits::kMaxTotalBitmapPixels - m_bitmapPixels);
+}
+
+void Parser::parseObject(quint16 function, const ByteReader &p, qsizetype words)
+{
+    const bool room = m_definitions < limits::kMaxObjectDefinitions;
+    switch (function) {
+    case fn::SelectObject: case fn::DeleteObject: case fn::SelectPalette:
+    case fn::SelectClipRegion: {
+        if (words < 1)
+            return;
+        const quint16 index = p.u16(0);
+        if (function == fn::SelectObject) {
+            selectObject(index);
+        } else if (function == fn::DeleteObject) {
+            deleteObject(index);
+        } else if (const Slot *slot = slotAt(index)) {
+            if (function == fn::SelectPalette && slot->kind == ObjectKind::Palette)
+                m_dc.palette = slot->def;
+            else if (function == fn::SelectClipRegion && slot->kind == ObjectKind::Region)
+                selectObject(index);
+        }
+        return;
+    }
+    case fn::CreatePenIndirect: {
+        if (words < 5)
+            return;
+        if (!room)
+            return addSlot(ObjectKind::Pen, -1);
+        m_out.pens.push_back({p.u16(0), p.s16(2), color(p.u32(6))});
+        addSlot(ObjectKind::Pen, qint32(m_out.pens.size() - 1));
+        break;
+    }
+    case fn::CreateBrushIndirect: {
+        if (words < 4)
+            return;
+        if (!room)
+            return addSlot(ObjectKind::Brush, -1);
+        BrushDef brush;
+        brush.style = p.u16(0);
+        brush.color = color(p.u32(2));
+        brush.hatch = p.u16(6);
+        if (brush.style > 2) // a pattern brush needs a bitmap, which this record cannot carry
+            brush.style = 0;
+        m_out.brushes.push_back(brush);
+        addSlot(ObjectKind::Brush, qint32(m_out.brushes.size() - 1));
+        break;
+    }
+    case fn::CreateFontIndirect: {
+        if (2 * words < kFontRecordFixedBytes)
+            return;
+        if (!room)
+            return addSlot(ObjectKind::Font, -1);
+        FontDef font;
+        font.height = p.s16(0);
+        font.width = p.s16(2);
+        font.escapement = p.s16(4);
+        font.weight = p.s16(8);
+        font.italic = p.u8(10) != 0;
+        font.underline = p.u8(11) != 0;
+        font.strikeOut = p.u8(12) != 0;
+        font.charSet = p.u8(13);
+        font.pitchAndFamily = p.u8(17);
+        const qsizetype faceBytes = std::min<qsizetype>(kFaceNameBytes, 2 * words - 18);
+        QByteArrayView face(reinterpret_cast<const char *>(p.data()) + 18, faceBytes);
+        const qsizetype nul = face.indexOf('\0');
+        font.face = QString::fromLatin1(nul >= 0 ? face.first(nul) : face).trimmed();
+        m_out.fonts.push_back(std::move(font));
+        addSlot(ObjectKind::Font, qint32(m_out.fonts.size() - 1));
+        break;
+    }
+    case fn::CreatePalette: {
+        if (words < 2)
+            return;
+        const qsizetype entries = p.u16(2);
+        if (2 + 2 * entries > words ||
+            m_paletteEntries + entries > limits::kMaxPaletteEntries || !room)
+            return addSlot(ObjectKind::Palette, -1);
+        std::vector<QRgb> palette(entries);
+        for (qsizetype i = 0; i < entries; ++i)
+            palette[i] = qRgb(p.u8(4 + 4 * i), p.u8(5 + 4 * i), p.u8(6 + 4 * i));
+        m_paletteEntries += entries;
+        m_palettes.push_back(std::move(palette));
+        addSlot(ObjectKind::Palette, qint32(m_palettes.size() - 1));
+        break;
+    }
+    case fn::CreateRegion: {
+        if (words < 11)
+            return;
+        const int scans = p.s16(10);
+        QRegion region;
+        int rects = 0;
+        qsizetype at = 22;
+        for (int s = 0; s < scans && p.has(at, 6); ++s) {
+            const int count = p.u16(at);
+            const int top = p.s16(at + 2), bottom = p.s16(at + 4);
+            if (count % 2 != 0 || !p.has(at + 6, 2 * qsizetype(count) + 2))
+                break;
+            for (int i = 0; i < count / 2; ++i) {
+                const int left = p.s16(at + 6 + 4 * i), right = p.s16(at + 8 + 4 * i);
+                if (right > left && bottom > top && rects < limits::kMaxRegionRects &&
+                    m_regionRects + rects < limits::kMaxTotalRegionRects) {
+                    region += QRect(left, top, right - left, bottom - top);
+                    ++rects;
+                }
+            }
+            at += 6 + 2 * qsizetype(count) + 2;
+        }
+        if (scans <= 0) { // no scans: the bounding box
+            const int l = p.s16(14), t = p.s16(16), r = p.s16(18), b = p.s16(20);
+            if (r > l && b > t)
+                region = QRegion(l, t, r - l, b - t);
+        }
+        if (!room)
+            return addSlot(ObjectKind::Region, -1);
+        m_regionRects += std::max(rects, 1);
+        m_out.regions.push_back(region);
+        addSlot(ObjectKind::Region, qint32(m_out.regions.size() - 1));
+        break;
+    }
+    case fn::CreatePatternBrush: case fn::DibCreatePatternBrush: {
+        if (words < 2)
+            return;
+        QImage image;
+        bool mono = false;
+        if (room && function == fn::DibCreatePatternBrush) {
+            image = decodeDib(p.from(4), p.u16(2) == kDibPalColors,
+                              selectedPalette(),
+                              bitmapBudget());
+            if (image.isNull() && p.u16(0) == 3) // BS_PATTERN: some writers put a Bitmap16 here
+                image = decodeBitmap16(p.from(4), 10, bitmapBudget(), selectedPalette(), &mono);
+        } else if (room) {
+            // A Bitmap16 whose bits follow 14 bytes of it and 18 reserved bytes.
+            image = decodeBitmap16(p, 32, bitmapBudget(), selectedPalette(), &mono);
+        }
+        const qint32 bitmap = addBitmap(std::move(image), mono);
+        if (bitmap < 0)
+            return addSlot(ObjectKind::Brush, -1);
+        BrushDef brush;
+        brush.style = 3;
+        brush.bitmap = bitmap;
+        m_out.brushes.push_back(brush);
+        addSlot(ObjectKind::Brush, qint32(m_out.brushes.size() - 1));
+        break;
+    }
+    default:
+        return;
+    }
+    ++m_definitions;
+}
+
+void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
+{
+    // The bitmap-less form of the blit records has exactly (function >> 8) parameter words
+    // and a reserved word before the destination height.
+    const bool dibRecord = function == fn::StretchDib || function == fn::SetDibToDev;
+    const bool withBitmap = dibRecord || words != (function >> 8);
+    const bool stretch = function == fn::StretchBlt || function == fn::DibStretchBlt ||
+                         function == fn::StretchDib;
+    auto s = [&](int word) { return p.s16(2 * word); };
+    Record r;
+    qsizetype bitmapWord = 0;
+    if (function == fn::SetDibToDev) {
+        if (words < 9)
+            return;
+        r.data = 0x00CC0020; // SRCCOPY
+        r.v = {s(8), s(7), s(6), s(5), s(4), s(3), s(6), s(5)};
+        bitmapWord = 9;
+    } else {
+        const int first = function == fn::StretchDib ? 3 : 2; // after rop (and colour usage)
+        const int gap = withBitmap ? 0 : 1;                   // the reserved word
+        const int need = first + (stretch ? 8 : 6) + gap;
+        if (words < need)
+            return;
+        r.data = p.u32(0);
+        if (stretch) {
+            // src h, src w, src y, src x, [reserved], dest h, dest w, dest y, dest x
+            r.v = {s(first + 7 + gap), s(first + 6 + gap), s(first + 5 + gap), s(first + 4 + gap),
+                   s(first + 3), s(first + 2), s(first + 1), s(first)};
+        } else {
+            // src y, src x, [reserved], height, width, dest y, dest x
+            const qint16 w = s(first + 3 + gap), h = s(first + 2 + gap);
+            r.v = {s(first + 5 + gap), s(first + 4 + gap), w, h, s(first + 1), s(first), w, h};
+        }
+        bitmapWord = need;
+    }
+    const double x = r.v[0], y = r.v[1];
+    if (!withBitmap || !usesSource(r.data)) {
+        r.op = Op::PatBlt;
+        r.v = {r.v[0], r.v[1], r.v[2], r.v[3], 0, 0, 0, 0};
+        addBounds(x, y, x + r.v[2], y + r.v[3]);
+        emitRecord(r);
+        return;
+    }
+    const ByteReader bits = p.from(2 * bitmapWord);
+    QImage image;
+    bool mono = false;
+    if (function == fn::BitBlt || function == fn::StretchBlt) {
+        image = decodeBitmap16(bits, 10, bitmapBudget(), selectedPalette(), &mono);
+    } else {
+        const bool palColors = dibRecord && p.u16(function == fn::StretchDib ? 4 : 0) == kDibPalColors;
+        image = decodeDib(bits, palColors,
+                          selectedPalette(),
+                          bitmapBudget());
+        if (dibRecord && dibIsBottomUp(bits))
+            r.flags |= kBitmapSourceFromBottom;
+    }
+    const qint32 bitmap = addBitmap(std::move(image), mono);
+    if (bitmap < 0)
+        return; // damaged, unsupported or over the limits: this record alone is skipped
+    r.op = Op::Bitmap;
+    r.index = quint32(bitmap);
+    addBounds(x, y, x + r.v[2], y + r.v[3]);
+    emitRecord(r);
+}
+
+void Parser::parseText(quint16 function, const ByteReader &p, qsizetype words)
+{
+    TextRun run;
+    qsizetype count = 0;
+    qsizetype stringAt = 0;
+    qsizetype dxAt = -1;
+    if (function == fn::TextOut) {
+        if (words < 1)
+            return;
+        count = p.u16(0);
+        const qsizetype stringWords = (count + 1) / 2;
+        if (1 + stringWords + 2 > words)
+            return;
+        stringAt = 2;
+        run.y = p.s16(2 + 2 * stringWords);
+        run.x = p.s16(4 + 2 * stringWords);
+    } else {
+        if (words < 4)
+            return;
+        run.y = p.s16(0);
+        run.x = p.s16(2);
+        count = p.u16(4);
+        run.options = p.u16(6);
+        stringAt = 8;
+        if (run.options & (eto::Opaque | eto::Clipped)) {
+            if (words < 8)
+                return;
+            run.rect = {p.s16(8), p.s16(10), p.s16(12), p.s16(14)};
+            stringAt = 16;
+        }
+        if (stringAt + count > 2 * words)
+            return;
+        // Advances follow the string padded to a word; some writers do not pad.
+        const qsizetype per = (run.options & eto::Pdy) ? 4 : 2;
+        const qsizetype padded = stringAt + count + (count & 1);
+        if (count > 0 && padded + per * count <= 2 * words)
+            dxAt = padded;
+        else if (count > 0 && (count & 1) && stringAt + count + per * count <= 2 * words)
+            dxAt = stringAt + count;
+    }
+    if (m_textChars + count > limits::kMaxTextChars)
+        return;
+    m_textChars += count;
+    const FontDef *font = m_dc.font >= 0 ? &m_out.fonts[m_dc.font] : nullptr;
+    if (!(run.options & eto::GlyphIndex)) { // glyph indices belong to a font we do not have
+        const QByteArrayView bytes(reinterpret_cast<const char *>(p.data()) + stringAt, count);
+        if (dxAt >= 0) {
+            const qsizetype per = (run.options & eto::Pdy) ? 4 : 2;
+            run.dx.resize(count);
+            if (per == 4)
+                run.dy.resize(count);
+            for (qsizetype i = 0; i < count; ++i) {
+                run.dx[i] = p.s16(dxAt + per * i);
+                if (per == 4)
+                    run.dy[i] = p.s16(dxAt + per * i + 2);
+            }
+        }
+        run.text = decodeText(bytes, font, &run.dx, &run.dy);
+    }
+    run.font = m_dc.font;
+    addTextBounds(run);
+    Record r;
+    r.op = Op::Text;
+    r.index = quint32(m_out.texts.size());
+    m_out.texts.push_back(std::move(run));
+    emitRecord(r);
+}
+
+QString Parser::decodeText(QByteArrayView bytes, const FontDef *font, std::vector<qint32> *dx,
+                           std::vector<qint32> *dy)
+{
+    const int charSet = font ? font->charSet : 0;
+    QString text = decodeCharset(bytes, charSet, font ? font->face : QString());
+    if (!dx->empty() && text.size() != qsizetype(dx->size())) {
+        // Characters of two bytes: the advances are per byte. Share their sum out evenly.
+        qint64 total = 0;
+        for (qint32 d : *dx)
+            total += d;
+        dx->assign(text.size(), text.isEmpty() ? 0 : qint32(total / text.size()));
+        dy->clear();
+    }
+    return text;
+}
+
+void Parser::addTextBounds(const TextRun &run)
+{
+    if (m_placeable && !(m_dc.textAlign & 1))
+        return;
+    const FontDef *font = run.font >= 0 ? &m_out.fonts[run.font] : nullptr;
+    const double height = font && font->height != 0 ? std::abs(double(font->height)) : 12.0;
+    double width = 0;
+    if (!run.dx.empty()) {
+        for (qint32 d : run.dx)
+            width += d;
+    } else {
+        width = run.text.size() * height * kAverageCharWidth;
+    }
+    const bool updateCp = m_dc.textAlign & 1;
+    const double x = updateCp ? m_dc.cpX : run.x;
+    const double y = updateCp ? m_dc.cpY : run.y;
+    const int horizontal = m_dc.textAlign & 6; // 0 left, 2 right, 6 centre
+    const double left = horizontal == 2 ? x - width : horizontal == 6 ? x - width / 2 : x;
+    const int vertical = m_dc.textAlign & 24; // 0 top, 8 bottom, 24 baseline
+    const double top = vertical == 0 ? y : vertical == 8 ? y - height : y - height * 0.8;
+    if (updateCp && horizontal == 0)
+        m_dc.cpX += width;
+    else if (updateCp && horizontal == 2)
+        m_dc.cpX -= width;
+    if (run.options & eto::Opaque)
+        addBounds(run.rect[0], run.rect[1], run.rect[2], run.rect[3]);
+    if (!run.text.isEmpty()) {
+        // Rotated text: the bounds of the turned box.
+        const double angle = (font ? font->escapement : 0) * M_PI / 1800.0;
+        const double c = std::cos(angle), s = -std::sin(angle);
+        double minX = x, maxX = x, minY = y, maxY = y;
+        for (const QPointF &corner : {QPointF(left, top), QPointF(left + width, top),
+                                      QPointF(left, top + height),
+                                      QPointF(left + width, top + height)}) {
+            const double dx = corner.x() - x, dy = corner.y() - y;
+            const double px = x + dx * c - dy * s, py = y + dx * s + dy * c;
+            minX = std::min(minX, px);
+            maxX = std::max(maxX, px);
+            minY = std::min(minY, py);
+            maxY = std::max(maxY, py);
+        }
+        addBounds(minX, minY, maxX, maxY);
+    }
+}
+
+} // namespace lumora::picture::wmf::detail

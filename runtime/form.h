@@ -1,0 +1,36 @@
+#pragma once
+
+#include "runtime/twips.h"
+
+#include <QWidget>
+
+namespace lumora::runtime {
+
+// A form's classic geometry in twips. `client` is the form's client area; its frame is the
+// multiple-document child window around it, or the top-level window itself.
+struct FormMetrics {
+    double Left = 0;
+    double Top = 0;
+    double Width = 0;       // outer, with the frame
+    double Height = 0;
+    double ScaleWidth = 0;  // inner
+    double ScaleHeight = 0;
+};
+
+// The window that frames `client` (its multiple-document child window, or itself).
+QWidget &formFrame(QWidget &client);
+const QWidget &formFrame(const QWidget &client);
+
+FormMetrics measureForm(const QWidget &client, const TwipScale &scale);
+
+// Moves and sizes the form's frame. Refused with a run-time error while the form is
+// maximized or minimized, as the classic runtime refuses it.
+void moveForm(QWidget &client, double left, double top, double width, double height,
+              const TwipScale &scale);
+
+// The classic mouse pointers a form can take.
+enum MousePointer : int { vbDefault = 0, vbArrow = 1, vbHourglass = 11 };
+void setMousePointer(QWidget &form, int pointer);
+int mousePointer(const QWidget &form);
+
+} // namespace lumora::runtime

@@ -1,0 +1,314 @@
+#include "runtime/picturebox.h"
+
+#include "picture/imagememory.h"
+#include "base/runtimeerror.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <utility>
+
+namespace lumora::runtime {
+
+namespace {
+
+// Whether a drawing of `inner` pixels, four bytes each, passes the drawing limit. Divides
+// rather than multiplies: a box zoomed on and on reaches sizes whose byte count overflows.
+bool beyondDrawingLimit(const QSize &inner)
+{
+    return qint64(inner.width()) * inner.height() > PictureBox::kMaxDrawingBytes / 4;
+}
+
+// A resized box keeps what it showed: the drawing is cut, or extended in the background colour.
+// The new drawing is taken from the memory budget like any other; throws when it is refused.
+QImage fittedDrawing(const QImage &drawing, const QSize &inner, const QColor &back)
+{
+    if (inner.isEmpty())
+        return QImage();
+    QImage resized = picture::allocateZeroedImage(inner, drawing.format());
+    resized.fill(back);
+    QPainter painter(&resized);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, drawing);
+    return resized;
+}
+
+// What Image() hands out when nothing was painted: the background with the box's Picture.
+QImage plainImage(const QSize &inner, const QColor &back, const picture::Picture &picture,
+                  const TwipScale &scale)
+{
+    QImage image = picture::allocateZeroedImage(inner, QImage::Format_RGB32);
+    image.fill(back);
+    if (!picture.isNull()) {
+        QPainter painter(&image);
+        picture.draw(painter, QRectF(QPointF(0, 0), picture.sizePixels(scale)));
+    }
+    return image;
+}
+
+} // namespace
+
+int borderPixels(BorderStyle style)
+{
+    switch (style) {
+    case BorderStyle::Flat:
+        return 1;
+    case BorderStyle::Sunken:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+PictureBox::PictureBox(QWidget *parent, TwipScale scale) : QWidget(parent), m_scale(scale)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_backColor = palette().color(QPalette::Button);
+}
+
+double PictureBox::Left() const
+{
+    return m_scale.toTwips(x());
+}
+double PictureBox::Top() const
+{
+    return m_scale.toTwips(y());
+}
+double PictureBox::Width() const
+{
+    return m_scale.toTwips(width());
+}
+double PictureBox::Height() const
+{
+    return m_scale.toTwips(height());
+}
+
+QSize PictureBox::innerPixels() const
+{
+    const int frame = 2 * borderPixels(m_border);
+    return {std::max(0, width() - frame), std::max(0, height() - frame)};
+}
+
+double PictureBox::ScaleWidth() const
+{
+    return m_scale.toTwips(innerPixels().width());
+}
+double PictureBox::ScaleHeight() const
+{
+    return m_scale.toTwips(innerPixels().height());
+}
+
+void PictureBox::setLeft(double twips)
+{
+    move(m_scale.toPixels(twips), y());
+}
+void PictureBox::setTop(double twips)
+{
+    move(x(), m_scale.toPixels(twips));
+}
+
+void PictureBox::setWidth(double twips)
+{
+    const int pixels = m_scale.toPixels(twips);
+    if (pixels < 0)
+        throw RuntimeError(errors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    resize(pixels, height());
+}
+
+void PictureBox::setHeight(double twips)
+{
+    const int pixels = m_scale.toPixels(twips);
+    if (pixels < 0)
+        throw RuntimeError(errors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    resize(width(), pixels);
+}
+
+void PictureBox::Move(double left, double top, double width, double height)
+{
+    setLeft(left);
+    setTop(top);
+    setWidth(width);
+    setHeight(height);
+}
+
+void PictureBox::setBorderStyle(BorderStyle style)
+{
+    m_border = style;
+    fitToPicture();
+    update();
+}
+
+void PictureBox::setAutoSize(bool on)
+{
+    m_autoSize = on;
+    fitToPicture();
+}
+
+void PictureBox::setBackColor(const QColor &color)
+{
+    m_backColor = color;
+    update();
+}
+
+void PictureBox::setPicture(const picture::Picture &picture)
+{
+    m_picture = picture;
+    fitToPicture();
+    update();
+}
+
+void PictureBox::fitToPicture()
+{
+    if (!m_autoSize || m_picture.isNull())
+        return;
+    const int frame = 2 * borderPixels(m_border);
+    resize(m_picture.sizePixels(m_scale) + QSize(frame, frame));
+}
+
+void PictureBox::Cls()
+{
+    m_drawing = QImage();
+    update();
+}
+
+QImage &PictureBox::drawing(bool covered)
+{
+    const QSize inner = innerPixels();
+    if (inner.isEmpty())
+        throw RuntimeError(errors::InvalidPropertyValue,
+                           QStringLiteral("Cannot draw on a picture box of zero pixels"));
+    if (beyondDrawingLimit(inner))
+        throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
+    if (m_drawing.size() == inner)
+        return m_drawing;
+    // The old drawing goes before the new one is allocated when nothing of it is kept, so a
+    // zoom never holds both.
+    const QImage previous = covered ? QImage() : std::exchange(m_drawing, QImage());
+    m_drawing = QImage();
+    // Fresh huge pages for big drawings: a 24-megapixel drawing costs far less to touch, and
+    // File Open and Zoom In spend most of their time touching new memory. Throws Out of memory.
+    QImage fresh = picture::allocateZeroedImage(inner, QImage::Format_RGB32);
+    if (!covered) {
+        fresh.fill(m_backColor);
+        QPainter painter(&fresh);
+        if (!previous.isNull())
+            painter.drawImage(0, 0, previous); // a resized box keeps what it showed
+        else if (!m_picture.isNull())
+            m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    }
+    m_drawing = std::move(fresh);
+    return m_drawing;
+}
+
+void PictureBox::paintInto(const picture::Picture &picture, const QRectF &targetPixels)
+{
+    if (picture.isNull())
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    // A zoom paints an opaque bitmap over the whole box: filling the fresh drawing with the
+    // background first would only touch every page twice.
+    const QRectF inner(QPointF(0, 0), QSizeF(innerPixels()));
+    const bool covered = picture.isOpaque() && targetPixels.contains(inner) &&
+                         QRectF(targetPixels.toRect()) == targetPixels;
+    QImage &image = drawing(covered);
+    QPainter painter(&image);
+    picture.draw(painter, targetPixels);
+    painter.end();
+    update();
+}
+
+void PictureBox::PaintPicture(const picture::Picture &picture, double x, double y)
+{
+    const QPointF origin(x / m_scale.twipsPerPixel(), y / m_scale.twipsPerPixel());
+    paintInto(picture, QRectF(origin, picture.sizePixels(m_scale)));
+}
+
+void PictureBox::PaintPicture(const picture::Picture &picture, double x, double y, double width,
+                              double height)
+{
+    const double tpp = m_scale.twipsPerPixel();
+    paintInto(picture, QRectF(x / tpp, y / tpp, width / tpp, height / tpp));
+}
+
+QImage PictureBox::Image() const
+{
+    const QSize inner = innerPixels();
+    if (!m_drawing.isNull() && m_drawing.size() == inner)
+        return m_drawing;
+    if (inner.isEmpty() || beyondDrawingLimit(inner))
+        return QImage();
+    try {
+        return m_drawing.isNull() ? plainImage(inner, m_backColor, m_picture, m_scale)
+                                  : fittedDrawing(m_drawing, inner, m_backColor);
+    } catch (const RuntimeError &) {
+        return QImage(); // the budget has no room for it: there is nothing to hand out
+    }
+}
+
+void PictureBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitDrawingToBox();
+}
+
+// A hidden box gets no resize events, so every reader of the drawing fits it first.
+void PictureBox::fitDrawingToBox()
+{
+    if (m_drawing.isNull() || m_drawing.size() == innerPixels())
+        return;
+    try {
+        m_drawing = fittedDrawing(m_drawing, innerPixels(), m_backColor);
+    } catch (const RuntimeError &) {
+        // No room for a refitted copy: the old drawing stays, painted cut to the box over the
+        // background, which shows the same.
+    }
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    fitDrawingToBox();
+    QPainter painter(this);
+    const int b = borderPixels(m_border);
+    const QRect dirty = event->rect();
+    painter.fillRect(dirty, m_backColor);
+    painter.save();
+    painter.setClipRect(QRect(QPoint(b, b), innerPixels()));
+    painter.translate(b, b);
+    if (!m_drawing.isNull()) {
+        const QRect source = dirty.translated(-b, -b).intersected(m_drawing.rect());
+        painter.drawImage(source.topLeft(), m_drawing, source);
+    } else if (!m_picture.isNull()) {
+        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+    }
+    painter.restore();
+    drawFrame(painter);
+}
+
+void PictureBox::drawFrame(QPainter &painter) const
+{
+    const QRect r = rect();
+    switch (m_border) {
+    case BorderStyle::Flat:
+        painter.setPen(Qt::black);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        break;
+    case BorderStyle::Sunken: {
+        const QPalette &pal = palette();
+        painter.setPen(pal.color(QPalette::Mid));
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(pal.color(QPalette::Light));
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+        painter.setPen(pal.color(QPalette::Dark));
+        painter.drawLine(r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1));
+        painter.drawLine(r.topLeft() + QPoint(1, 1), r.bottomLeft() + QPoint(1, -1));
+        painter.setPen(pal.color(QPalette::Midlight));
+        painter.drawLine(r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1));
+        painter.drawLine(r.topRight() + QPoint(-1, 1), r.bottomRight() + QPoint(-1, -1));
+        break;
+    }
+    case BorderStyle::None:
+        break;
+    }
+}
+
+} // namespace lumora::runtime

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "picture/picture.h"
+#include "runtime/twips.h"
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+
+namespace lumora::runtime {
+
+enum class BorderStyle {
+    None,   // no frame
+    Flat,   // a flat one-pixel frame
+    Sunken, // the classic 3D frame, two pixels on each side
+};
+
+int borderPixels(BorderStyle style);
+
+// The classic picture box. Its lengths are twips; it shows its `Picture` at its inner top
+// left corner and keeps what is painted on it in a persistent drawing (`Image`) that
+// survives repaints. The drawing is allocated only when something is painted, so resizing
+// a cleared box costs nothing.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget *parent = nullptr, TwipScale scale = screenScale());
+
+    // The largest persistent drawing we allocate; beyond it painting fails with a run-time
+    // error instead of asking the system for gigabytes. 512 MiB is 134 megapixels, four times
+    // an 8K screen. Every image window keeps one drawing, and handing it out (clipboard PNG,
+    // BMP file, print) can need as much again next to the loaded picture, so a 4 GB desktop
+    // still survives two windows zoomed to the limit. Repeated Zoom In stops here, or earlier
+    // when the process's MemoryBudget has no room for the drawing.
+    static constexpr qint64 kMaxDrawingBytes = qint64(1) << 29;
+
+    const TwipScale &scale() const { return m_scale; }
+
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+    void setLeft(double twips);
+    void setTop(double twips);
+    void setWidth(double twips);
+    void setHeight(double twips);
+    void Move(double left, double top, double width, double height);
+    QSize innerPixels() const;
+
+    BorderStyle borderStyle() const { return m_border; }
+    void setBorderStyle(BorderStyle style);
+    bool AutoSize() const { return m_autoSize; }
+    void setAutoSize(bool on);
+    QColor BackColor() const { return m_backColor; }
+    void setBackColor(const QColor &color);
+    bool Visible() const { return isVisibleTo(parentWidget()); }
+
+    const picture::Picture &picture() const { return m_picture; }
+    void setPicture(const picture::Picture &picture);
+
+    // What is drawn on the box: the background colour, its Picture and the persistent
+    // drawing, at the box's inner size.
+    QImage Image() const;
+    void Cls();
+    void PaintPicture(const picture::Picture &picture, double x, double y);
+    void PaintPicture(const picture::Picture &picture, double x, double y, double width, double height);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void fitToPicture();
+    void fitDrawingToBox();
+    void paintInto(const picture::Picture &picture, const QRectF &targetPixels);
+    // `covered`: the next paint writes every pixel opaquely, so the background need not be
+    // filled first.
+    QImage &drawing(bool covered = false);
+    void drawFrame(QPainter &painter) const;
+
+    TwipScale m_scale;
+    BorderStyle m_border = BorderStyle::None;
+    bool m_autoSize = false;
+    QColor m_backColor = QColor(0xE0, 0xE0, 0xE0);
+    picture::Picture m_picture;
+    QImage m_drawing; // null while nothing was painted since the last Cls
+};
+
+} // namespace lumora::runtime

@@ -1,0 +1,142 @@
+#include "runtime/picturebox.h"
+#include "base/runtimeerror.h"
+
+#include <QPainter>
+#include <QTest>
+
+using namespace lumora;
+using namespace lumora::picture;
+using namespace lumora::runtime;
+
+namespace {
+
+// A picture whose pixels tell where they came from: red left half, blue right half.
+Picture twoColourPicture(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter(&image).fillRect(w / 2, 0, w - w / 2, h, Qt::blue);
+    return Picture(image);
+}
+
+} // namespace
+
+class TestPictureBox final : public QObject {
+    Q_OBJECT
+private slots:
+    void autoSizeAddsTheFrame_data();
+    void autoSizeAddsTheFrame();
+    void lengthsRoundToWholePixels();
+    void paintPictureAtOwnSize();
+    void paintPictureStretched();
+    void drawingSurvivesRepaintsAndClsClearsIt();
+    void resizingKeepsTheDrawing();
+    void paintingRefusesImpossibleBoxes();
+};
+
+void TestPictureBox::autoSizeAddsTheFrame_data()
+{
+    QTest::addColumn<int>("border");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    // A 300 x 200 picture: the splash box with its 3D frame measures 4560 x 3060 twips.
+    QTest::newRow("3D") << int(BorderStyle::Sunken) << 4560.0 << 3060.0;
+    QTest::newRow("flat") << int(BorderStyle::Flat) << 4530.0 << 3030.0;
+    QTest::newRow("none") << int(BorderStyle::None) << 4500.0 << 3000.0;
+}
+
+void TestPictureBox::autoSizeAddsTheFrame()
+{
+    QFETCH(int, border);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    PictureBox box(nullptr, TwipScale(15));
+    box.setBorderStyle(BorderStyle(border));
+    box.setAutoSize(true);
+    box.setPicture(twoColourPicture(300, 200));
+    QCOMPARE(box.Width(), width);
+    QCOMPARE(box.Height(), height);
+    QCOMPARE(box.ScaleWidth(), 4500.0);
+    QCOMPARE(box.ScaleHeight(), 3000.0);
+}
+
+void TestPictureBox::lengthsRoundToWholePixels()
+{
+    PictureBox box(nullptr, TwipScale(15));
+    box.setWidth(1695);
+    box.setHeight(1455);
+    QCOMPARE(box.width(), 113);
+    QCOMPARE(box.height(), 97);
+    box.setWidth(1700); // 113.3 pixels: the box holds whole pixels only
+    QCOMPARE(box.Width(), 1695.0);
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, box.setWidth(-30));
+}
+
+void TestPictureBox::paintPictureAtOwnSize()
+{
+    PictureBox box(nullptr, TwipScale(15));
+    box.setBackColor(QColor(0xE0, 0xE0, 0xE0));
+    box.resize(12, 10);
+    box.PaintPicture(twoColourPicture(10, 8), 0, 0);
+    const QImage image = box.Image();
+    QCOMPARE(image.size(), QSize(12, 10));
+    QCOMPARE(image.pixel(0, 0), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(9, 7), qRgb(0, 0, 255));
+    QCOMPARE(image.pixel(10, 0), qRgb(0xE0, 0xE0, 0xE0)); // the strip keeps the background
+    QCOMPARE(image.pixel(0, 8), qRgb(0xE0, 0xE0, 0xE0));
+}
+
+void TestPictureBox::paintPictureStretched()
+{
+    PictureBox box(nullptr, TwipScale(15));
+    box.resize(40, 16);
+    box.PaintPicture(twoColourPicture(10, 8), 0, 0, 40 * 15, 16 * 15);
+    const QImage image = box.Image();
+    // Enlarged pixels are replicated: the edge between the halves stays sharp.
+    QCOMPARE(image.pixel(19, 8), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(20, 8), qRgb(0, 0, 255));
+    QCOMPARE(image.pixel(39, 15), qRgb(0, 0, 255));
+}
+
+void TestPictureBox::drawingSurvivesRepaintsAndClsClearsIt()
+{
+    PictureBox box(nullptr, TwipScale(15));
+    box.setBackColor(Qt::white);
+    box.resize(20, 20);
+    box.PaintPicture(twoColourPicture(20, 20), 0, 0);
+    box.show();
+    box.repaint();
+    QCOMPARE(box.grab().toImage().pixel(2, 2), qRgb(255, 0, 0));
+    QCOMPARE(box.Image().pixel(15, 2), qRgb(0, 0, 255));
+    box.Cls();
+    QCOMPARE(box.Image().pixel(2, 2), qRgb(255, 255, 255));
+    QCOMPARE(box.grab().toImage().pixel(15, 2), qRgb(255, 255, 255));
+}
+
+void TestPictureBox::resizingKeepsTheDrawing()
+{
+    PictureBox box(nullptr, TwipScale(15));
+    box.setBackColor(Qt::white);
+    box.resize(10, 10);
+    box.PaintPicture(twoColourPicture(10, 10), 0, 0);
+    box.resize(20, 5);
+    const QImage image = box.Image();
+    QCOMPARE(image.size(), QSize(20, 5));
+    QCOMPARE(image.pixel(1, 1), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(15, 1), qRgb(255, 255, 255));
+}
+
+void TestPictureBox::paintingRefusesImpossibleBoxes()
+{
+    PictureBox box(nullptr, TwipScale(15));
+    box.resize(0, 10);
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, box.PaintPicture(twoColourPicture(4, 4), 0, 0));
+    // Far past what we allow to allocate; setting the size itself costs nothing.
+    box.resize(100000, 100000);
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, box.PaintPicture(twoColourPicture(4, 4), 0, 0));
+    box.resize(10, 10);
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, box.PaintPicture(Picture(), 0, 0));
+}
+
+QTEST_MAIN(TestPictureBox)
+#include "tst_picturebox.moc"
