@@ -2,11 +2,11 @@
 
 #include "about/linklabel.h"
 #include "about/sysinfo.h"
+#include "base/runtimeerror.h"
+#include "picture/loadpicture.h"
 #include "runtime/appinfo.h"
 #include "runtime/handlerguard.h"
-#include "picture/loadpicture.h"
 #include "runtime/picturebox.h"
-#include "base/runtimeerror.h"
 
 #include <QCursor>
 #include <QDesktopServices>
@@ -173,9 +173,8 @@ void AboutDialog::orderTabs()
 void AboutDialog::connectHandlers()
 {
     const auto entered = [this](void (AboutDialog::*handler)()) {
-        return [this, handler] {
-            runtime::guard(m_dialogs, [this, handler] { (this->*handler)(); });
-        };
+        return
+            [this, handler] { runtime::guard(m_dialogs, [this, handler] { (this->*handler)(); }); };
     };
     connect(m_cmdOK, &QPushButton::clicked, this, entered(&AboutDialog::cmdOK_Click));
     connect(m_cmdSysInfo, &QPushButton::clicked, this, entered(&AboutDialog::cmdSysInfo_Click));
@@ -205,7 +204,7 @@ void AboutDialog::lblurl_Click()
 {
     if (!m_openUrl(QUrl(QStringLiteral("mailto:") + m_lblurl->text())))
         runtime::MsgBox(m_dialogs, QStringLiteral("Error executing command"), runtime::vbCritical,
-                         QStringLiteral("Error"));
+                        QStringLiteral("Error"));
 }
 
 void AboutDialog::StartSysInfo()

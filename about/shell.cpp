@@ -15,8 +15,7 @@ void Shell(const QString &commandLine)
         commandLine.contains(QChar(0)) ? QStringList() : QProcess::splitCommand(commandLine);
     const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
     if (program.isEmpty() || !QProcess::startDetached(program, arguments))
-        throw RuntimeError(errors::FileNotFound,
-                                     QStringLiteral("File not found"));
+        throw RuntimeError(errors::FileNotFound, QStringLiteral("File not found"));
 }
 
 QString quoteProgram(const QString &path)

@@ -1,8 +1,8 @@
 #include "about/sysinfo.h"
 
 #include "about/shell.h"
-#include "runtime/appinfo.h"
 #include "base/runtimeerror.h"
+#include "runtime/appinfo.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -87,7 +87,7 @@ void StartSysInfo(Registry &registry, runtime::Dialogs &dialogs)
     } catch (const std::bad_alloc &) {
     }
     runtime::MsgBox(dialogs, QStringLiteral("System Information Is Unavailable At This Time"),
-                     runtime::vbOKOnly);
+                    runtime::vbOKOnly);
 }
 
 } // namespace lumora::about

@@ -5,9 +5,9 @@
 #include "app/commandtable.h"
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
+#include "print/printcommands.h"
 #include "runtime/appinfo.h"
 #include "runtime/handlerguard.h"
-#include "print/printcommands.h"
 #include "show/showcommands.h"
 
 #include <QCloseEvent>
@@ -74,18 +74,21 @@ QPixmap maskedToolbarImage(const QString &file)
     if (image.isNull())
         return QPixmap();
     QPixmap pixmap = QPixmap::fromImage(image);
-    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(qRgb(0xC0, 0xC0, 0xC0), Qt::MaskInColor)));
+    pixmap.setMask(
+        QBitmap::fromImage(image.createMaskFromColor(qRgb(0xC0, 0xC0, 0xC0), Qt::MaskInColor)));
     return pixmap;
 }
 
-QString escapeAmpersands(QString caption) { return caption.replace(QLatin1Char('&'), QStringLiteral("&&")); }
+QString escapeAmpersands(QString caption)
+{
+    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
 
 } // namespace
 
 MainWindow::MainWindow(runtime::Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_mdi(new QMdiArea(this)),
-      m_dlgcomondialog(dialogs), m_dlghelp(dialogs),
-      m_end([] { QCoreApplication::exit(0); })
+    : QMainWindow(parent), m_dialogs(dialogs), m_mdi(new QMdiArea(this)), m_dlgcomondialog(dialogs),
+      m_dlghelp(dialogs), m_end([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("frmprin"));
     setWindowTitle(runtime::App::Title());
@@ -212,7 +215,8 @@ void MainWindow::buildToolbar()
         action->setData(key);
         action->setToolTip(QString::fromUtf8(def.tooltip));
         if (def.image >= 1 && def.image <= images.size())
-            action->setIcon(maskedToolbarImage(QStringLiteral(":/assets/toolbar/") + images.at(def.image - 1)));
+            action->setIcon(
+                maskedToolbarImage(QStringLiteral(":/assets/toolbar/") + images.at(def.image - 1)));
         if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(action)))
             button->setFixedSize(buttonSize);
         connect(action, &QAction::triggered, this, [this, key] {
@@ -231,7 +235,7 @@ void MainWindow::buildStatusBar()
     font.setBold(true);
     bar->setFont(font);
     m_panels = std::make_unique<runtime::StatusPanels>(*bar, std::vector<int>{1440, 4905, 1635},
-                                                        runtime::screenScale());
+                                                       runtime::screenScale());
     m_panels->setText(3, runtime::App::Title());
     m_panels->setPicture(3, QPixmap(QStringLiteral(":/assets/panel.png")));
 }
@@ -257,20 +261,62 @@ void MainWindow::Toolbar1_ButtonClick(const QString &key)
         (this->*handler)();
 }
 
-void MainWindow::mnufileopen_Click() { image::mnufileopen_Click(*this); }
-void MainWindow::mnufileopenmulti_Click() { show::mnufileopenmulti_Click(*this); }
-void MainWindow::mnufilesaveas_Click() { image::mnufilesaveas_Click(*this); }
-void MainWindow::mnufilepp_Click() { print::mnufilepp_Click(*this); }
-void MainWindow::mnufileselprint_Click() { print::mnufileselprint_Click(*this); }
-void MainWindow::mnufileprint_Click() { print::mnufileprint_Click(*this); }
-void MainWindow::mnueditcopy_Click() { image::mnueditcopy_Click(*this); }
-void MainWindow::mnueditwall_Click() { image::mnueditwall_Click(*this); }
-void MainWindow::mnueditzoomin_Click() { image::mnueditzoomin_Click(*this); }
-void MainWindow::mnueditzoomout_Click() { image::mnueditzoomout_Click(*this); }
-void MainWindow::mnuwindowcascade_Click() { Arrange(*m_mdi, Arrangement::Cascade); }
-void MainWindow::optileh_Click() { Arrange(*m_mdi, Arrangement::TileHorizontal); }
-void MainWindow::optilev_Click() { Arrange(*m_mdi, Arrangement::TileVertical); }
-void MainWindow::mnuhelpabout_Click() { about::mnuhelpabout_Click(*this); }
+void MainWindow::mnufileopen_Click()
+{
+    image::mnufileopen_Click(*this);
+}
+void MainWindow::mnufileopenmulti_Click()
+{
+    show::mnufileopenmulti_Click(*this);
+}
+void MainWindow::mnufilesaveas_Click()
+{
+    image::mnufilesaveas_Click(*this);
+}
+void MainWindow::mnufilepp_Click()
+{
+    print::mnufilepp_Click(*this);
+}
+void MainWindow::mnufileselprint_Click()
+{
+    print::mnufileselprint_Click(*this);
+}
+void MainWindow::mnufileprint_Click()
+{
+    print::mnufileprint_Click(*this);
+}
+void MainWindow::mnueditcopy_Click()
+{
+    image::mnueditcopy_Click(*this);
+}
+void MainWindow::mnueditwall_Click()
+{
+    image::mnueditwall_Click(*this);
+}
+void MainWindow::mnueditzoomin_Click()
+{
+    image::mnueditzoomin_Click(*this);
+}
+void MainWindow::mnueditzoomout_Click()
+{
+    image::mnueditzoomout_Click(*this);
+}
+void MainWindow::mnuwindowcascade_Click()
+{
+    Arrange(*m_mdi, Arrangement::Cascade);
+}
+void MainWindow::optileh_Click()
+{
+    Arrange(*m_mdi, Arrangement::TileHorizontal);
+}
+void MainWindow::optilev_Click()
+{
+    Arrange(*m_mdi, Arrangement::TileVertical);
+}
+void MainWindow::mnuhelpabout_Click()
+{
+    about::mnuhelpabout_Click(*this);
+}
 
 void MainWindow::mnuhelpcontents_Click()
 {
@@ -279,7 +325,10 @@ void MainWindow::mnuhelpcontents_Click()
     m_dlghelp.ShowHelp();
 }
 
-void MainWindow::mnufileexit_Click() { close(); }
+void MainWindow::mnufileexit_Click()
+{
+    close();
+}
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
@@ -294,6 +343,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     run(&MainWindow::MDIForm_Unload);
 }
 
-void MainWindow::MDIForm_Unload() { m_end(); }
+void MainWindow::MDIForm_Unload()
+{
+    m_end();
+}
 
 } // namespace lumora::app

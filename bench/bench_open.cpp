@@ -7,11 +7,11 @@
 // peak resident memory each open added, against the picture's decoded size.
 //
 // Usage: bench_open [runs]   (default 7 runs of each; needs convert, djpeg, colord-data)
+#include "base/runtimeerror.h"
 #include "bench/benchreport.h"
 #include "bench/peers.h"
-#include "picture/loadpicture.h"
 #include "picture/imagememory.h"
-#include "base/runtimeerror.h"
+#include "picture/loadpicture.h"
 
 #include <QElapsedTimer>
 #include <QFile>

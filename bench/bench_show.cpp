@@ -8,8 +8,8 @@
 #include "app/mainwindow.h"
 #include "bench/benchreport.h"
 #include "bench/peers.h"
-#include "runtime/dialogs.h"
 #include "picture/loadpicture.h"
+#include "runtime/dialogs.h"
 #include "show/showplayer.h"
 
 #include <QApplication>

@@ -7,9 +7,9 @@
 // no file over 20 ms at its natural size.
 //
 // Usage: bench_wmf [runs] [folder]   (default 9 runs, tests/data/wmf/corpus)
+#include "base/runtimeerror.h"
 #include "bench/benchreport.h"
 #include "bench/peers.h"
-#include "base/runtimeerror.h"
 #include "picture/wmf/wmfpicture.h"
 
 #include <QDir>

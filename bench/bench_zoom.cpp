@@ -8,8 +8,8 @@
 #include "image/fileopen.h"
 #include "image/imagecommands.h"
 #include "image/imagewindow.h"
-#include "runtime/dialogs.h"
 #include "picture/loadpicture.h"
+#include "runtime/dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,10 +7,10 @@
 // megapixels, which decodes in a second or two but far longer under the sanitizers; JPEG
 // frames above kFuzzPixels only go through the marker walk (the tests decode big pictures).
 // Every fuzzer meets such files through the sniffing entry point, so each one skips them.
+#include "base/runtimeerror.h"
 #include "picture/jpegscan.h"
 #include "picture/loadpicture.h"
 #include "picture/rasterdecoder.h"
-#include "base/runtimeerror.h"
 
 #include <cstddef>
 #include <cstdint>

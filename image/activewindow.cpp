@@ -6,7 +6,7 @@ namespace {
 void reportNoActiveWindow(runtime::MainHost &host)
 {
     runtime::MsgBox(host.dialogs(), QStringLiteral("No active Windows"), runtime::vbInformation,
-                     QStringLiteral("Error"));
+                    QStringLiteral("Error"));
 }
 } // namespace
 

@@ -1,8 +1,8 @@
 #include "image/fileopen.h"
 
+#include "picture/loadpicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
-#include "picture/loadpicture.h"
 
 namespace lumora::image {
 
@@ -30,8 +30,10 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path)
     window->setCaption(path);
     const TwipScale &scale = window->picdibujo().scale();
     const runtime::FormMetrics frame = runtime::measureForm(*window, scale);
-    const int borderWidth = trap.value([&] { return runtime::roundHalfEven32(frame.Width - frame.ScaleWidth); }, 0);
-    const int borderHeight = trap.value([&] { return runtime::roundHalfEven32(frame.Height - frame.ScaleHeight); }, 0);
+    const int borderWidth =
+        trap.value([&] { return runtime::roundHalfEven32(frame.Width - frame.ScaleWidth); }, 0);
+    const int borderHeight =
+        trap.value([&] { return runtime::roundHalfEven32(frame.Height - frame.ScaleHeight); }, 0);
 
     runtime::PictureBox &pictrans = window->pictrans();
     runtime::PictureBox &picdibujo = window->picdibujo();
@@ -41,7 +43,7 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path)
     trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
     trap.run([&] {
         runtime::moveForm(*window, 0, 0, double(picdibujo.Width()) + borderWidth,
-                           double(picdibujo.Height()) + borderHeight, scale);
+                          double(picdibujo.Height()) + borderHeight, scale);
     });
     trap.run([&] { host.StatBar().setText(2, path); });
     window->Show();

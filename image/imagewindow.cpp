@@ -45,15 +45,18 @@ ImageWindow *ImageWindow::Load(runtime::MainHost &host)
     // The frame takes its client's design size now; it would only do so when first shown.
     frame->resize(form->size().grownBy(frame->contentsMargins()));
     form->m_frame = frame;
-    QObject::connect(&host.mdiArea(), &QMdiArea::subWindowActivated, form,
-                     [form](QMdiSubWindow *active) {
-                         if (active == form->m_frame)
-                             runtime::guard(form->m_host.dialogs(), [form] { form->Form_Activate(); });
-                     });
+    QObject::connect(
+        &host.mdiArea(), &QMdiArea::subWindowActivated, form, [form](QMdiSubWindow *active) {
+            if (active == form->m_frame)
+                runtime::guard(form->m_host.dialogs(), [form] { form->Form_Activate(); });
+        });
     return form;
 }
 
-QString ImageWindow::Caption() const { return m_frame->windowTitle(); }
+QString ImageWindow::Caption() const
+{
+    return m_frame->windowTitle();
+}
 
 void ImageWindow::setCaption(const QString &caption)
 {
@@ -73,7 +76,10 @@ void ImageWindow::Form_Activate()
     m_host.StatBar().Refresh();
 }
 
-void ImageWindow::Form_Unload() { m_host.StatBar().setText(2, QString()); }
+void ImageWindow::Form_Unload()
+{
+    m_host.StatBar().setText(2, QString());
+}
 
 void ImageWindow::picdibujo_MouseDown(Qt::MouseButton button, const QPoint &globalPos)
 {
@@ -102,6 +108,9 @@ bool ImageWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-ImageWindow *asImageWindow(QWidget *form) { return qobject_cast<ImageWindow *>(form); }
+ImageWindow *asImageWindow(QWidget *form)
+{
+    return qobject_cast<ImageWindow *>(form);
+}
 
 } // namespace lumora::image

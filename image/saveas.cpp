@@ -1,8 +1,8 @@
 #include "image/saveas.h"
 
+#include "base/runtimeerror.h"
 #include "image/activewindow.h"
 #include "picture/loadpicture.h"
-#include "base/runtimeerror.h"
 
 namespace lumora::image {
 
@@ -24,8 +24,7 @@ void saveActivePictureAs(runtime::MainHost &host)
     try {
         picture::SavePicture(window->picdibujo().Image(), path);
     } catch (const RuntimeError &error) {
-        runtime::MsgBox(host.dialogs(), error.text(), runtime::vbCritical,
-                         QStringLiteral("Error"));
+        runtime::MsgBox(host.dialogs(), error.text(), runtime::vbCritical, QStringLiteral("Error"));
     }
 }
 

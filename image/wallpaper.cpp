@@ -1,10 +1,10 @@
 #include "image/wallpaper.h"
 
+#include "base/runtimeerror.h"
 #include "image/activewindow.h"
+#include "picture/loadpicture.h"
 #include "runtime/appinfo.h"
 #include "runtime/form.h"
-#include "picture/loadpicture.h"
-#include "base/runtimeerror.h"
 
 namespace lumora::image {
 

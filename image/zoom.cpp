@@ -38,13 +38,13 @@ void zoomActiveWindow(runtime::MainHost &host, ZoomDirection direction)
     });
     if (trap.failed()) {
         runtime::MsgBox(host.dialogs(), QStringLiteral("No more zoom available"),
-                         runtime::vbExclamation, QStringLiteral("Error"));
+                        runtime::vbExclamation, QStringLiteral("Error"));
         return;
     }
     // A maximized or minimized window refuses to move; the new drawing stands anyway.
     trap.run([&] {
         runtime::moveForm(*window, 0, 0, picdibujo.ScaleWidth() + host.BorderWidth(),
-                           picdibujo.ScaleHeight() + host.BorderHeight(), scale);
+                          picdibujo.ScaleHeight() + host.BorderHeight(), scale);
     });
 }
 

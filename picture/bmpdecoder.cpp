@@ -1,10 +1,10 @@
 #include "picture/bmpdecoder.h"
 
 #include "picture/bmpformat.h"
+#include "picture/colourprofile.h"
+#include "picture/imagememory.h"
 #include "picture/jpegdecoder.h"
 #include "picture/picturelimits.h"
-#include "picture/imagememory.h"
-#include "picture/colourprofile.h"
 
 #include <QtEndian>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "picture/gifdecoder.h"
 
-#include "picture/picturelimits.h"
 #include "picture/imagememory.h"
+#include "picture/picturelimits.h"
 
 #include <QtEndian>
 #include <array>

@@ -1,10 +1,10 @@
 #include "picture/jpegdecoder.h"
 
+#include "base/runtimeerror.h"
+#include "picture/colourprofile.h"
+#include "picture/imagememory.h"
 #include "picture/jpegscan.h"
 #include "picture/picturelimits.h"
-#include "picture/imagememory.h"
-#include "picture/colourprofile.h"
-#include "base/runtimeerror.h"
 
 #include <algorithm>
 #include <csetjmp>

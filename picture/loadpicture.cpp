@@ -1,7 +1,7 @@
 #include "picture/loadpicture.h"
 
-#include "picture/rasterdecoder.h"
 #include "base/runtimeerror.h"
+#include "picture/rasterdecoder.h"
 #include "picture/wmf/wmfpicture.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "picture/memorybudget.h"
 
-#include "picture/machinememory.h"
 #include "base/runtimeerror.h"
+#include "picture/machinememory.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
 #include "print/previewwindow.h"
 
+#include "print/printlayout.h"
 #include "runtime/errortrap.h"
 #include "runtime/handlerguard.h"
-#include "print/printlayout.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -133,8 +133,7 @@ void PreviewWindow::paintSheet(const QRectF &twips)
 {
     const QSize inner = m_pichoja->innerPixels();
     if (qint64(inner.width()) * inner.height() > kMaxSheetPixels)
-        throw RuntimeError(errors::OutOfMemory,
-                                     QStringLiteral("Out of memory"));
+        throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
     m_pichoja->PaintPicture(m_pictemp->picture(), twips.x(), twips.y(), twips.width(),
                             twips.height());
 }

@@ -1,11 +1,11 @@
 #include "print/printcommands.h"
 
 #include "image/activewindow.h"
-#include "runtime/errortrap.h"
 #include "print/previewwindow.h"
 #include "print/printjob.h"
 #include "print/printlayout.h"
 #include "print/printsession.h"
+#include "runtime/errortrap.h"
 
 namespace lumora::print {
 
@@ -20,7 +20,7 @@ image::ImageWindow &requireImageWindow(QWidget *form)
     image::ImageWindow *window = image::asImageWindow(form);
     if (!window)
         throw RuntimeError(errors::InvalidPropertyValue,
-                                     QStringLiteral("The active window holds no picture"));
+                           QStringLiteral("The active window holds no picture"));
     return *window;
 }
 
@@ -53,7 +53,7 @@ void mnufileprint_Click(runtime::MainHost &host)
     trap.run([&] { setStatus(host, QString()); });
     if (trap.failed())
         runtime::MsgBox(host.dialogs(), QStringLiteral("Print Error!"), runtime::vbInformation,
-                         QStringLiteral("Error"));
+                        QStringLiteral("Error"));
 }
 
 void mnufileselprint_Click(runtime::MainHost &host)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/mainhost.h"
 #include "print/printerchoice.h"
+#include "runtime/mainhost.h"
 
 #include <QObject>
 #include <QPointer>

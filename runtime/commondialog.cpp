@@ -13,9 +13,15 @@ FileDialogRequest CommonDialog::request() const
     return FileDialogRequest{DialogTitle, Filter, Flags, FileName};
 }
 
-void CommonDialog::ShowOpen() { FileName = m_dialogs.showOpen(request()); }
+void CommonDialog::ShowOpen()
+{
+    FileName = m_dialogs.showOpen(request());
+}
 
-void CommonDialog::ShowSave() { FileName = m_dialogs.showSave(request()); }
+void CommonDialog::ShowSave()
+{
+    FileName = m_dialogs.showSave(request());
+}
 
 bool CommonDialog::ShowPrinter(QPrinter &printer)
 {

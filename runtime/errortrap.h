@@ -11,8 +11,7 @@ namespace lumora::runtime {
 // skipped, the first error is remembered, and the handler goes on with the next step.
 class ErrorTrap final {
 public:
-    template <typename Step>
-    void run(Step &&step)
+    template <typename Step> void run(Step &&step)
     {
         try {
             std::forward<Step>(step)();
@@ -24,8 +23,7 @@ public:
     }
 
     // Runs a step that yields a value; returns the fallback when the step fails.
-    template <typename Step, typename T>
-    T value(Step &&step, T fallback)
+    template <typename Step, typename T> T value(Step &&step, T fallback)
     {
         run([&] { fallback = std::forward<Step>(step)(); });
         return fallback;

@@ -49,8 +49,8 @@ void moveForm(QWidget &client, double left, double top, double width, double hei
 {
     QWidget &frame = formFrame(client);
     if (frame.isMaximized() || frame.isMinimized())
-        throw RuntimeError(384, QStringLiteral(
-                                    "A form can't be moved or sized while minimized or maximized"));
+        throw RuntimeError(
+            384, QStringLiteral("A form can't be moved or sized while minimized or maximized"));
     const int w = scale.toPixels(width);
     const int h = scale.toPixels(height);
     if (w < 0 || h < 0)

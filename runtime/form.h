@@ -11,9 +11,9 @@ namespace lumora::runtime {
 struct FormMetrics {
     double Left = 0;
     double Top = 0;
-    double Width = 0;       // outer, with the frame
+    double Width = 0; // outer, with the frame
     double Height = 0;
-    double ScaleWidth = 0;  // inner
+    double ScaleWidth = 0; // inner
     double ScaleHeight = 0;
 };
 

@@ -24,7 +24,8 @@ void guard(Dialogs &dialogs, const std::function<void()> &handler)
     try {
         handler();
     } catch (const RuntimeError &error) {
-        report(dialogs, QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.text()));
+        report(dialogs,
+               QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.text()));
     } catch (const std::bad_alloc &) {
         report(dialogs, QStringLiteral("Run-time error '7':\n\nOut of memory"));
     } catch (const std::exception &error) {

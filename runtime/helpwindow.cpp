@@ -72,8 +72,8 @@ void HelpWindow::openFile(const QString &path)
     engine->setReadOnly(false);
     if (!engine->setupData() || !engine->registerDocumentation(path) ||
         engine->registeredDocumentations().isEmpty()) {
-        showProblem(QStringLiteral("The help file %1 cannot be read.\n\n%2")
-                        .arg(path, engine->error()));
+        showProblem(
+            QStringLiteral("The help file %1 cannot be read.\n\n%2").arg(path, engine->error()));
         return;
     }
     m_engine = std::move(engine);
@@ -123,7 +123,8 @@ void HelpWindow::buildTabs()
 void HelpWindow::showFirstTopic()
 {
     const QStringList namespaces = m_engine->registeredDocumentations();
-    const QList<QUrl> files = m_engine->files(namespaces.first(), QString(), QStringLiteral("html"));
+    const QList<QUrl> files =
+        m_engine->files(namespaces.first(), QString(), QStringLiteral("html"));
     for (const QUrl &url : files) {
         if (url.path().endsWith(QLatin1String("index.html"))) {
             m_browser->setSource(url);

@@ -1,7 +1,7 @@
 #include "runtime/picturebox.h"
 
-#include "picture/imagememory.h"
 #include "base/runtimeerror.h"
+#include "picture/imagememory.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -65,7 +65,8 @@ public:
     QImage Image() const;
     void Cls();
     void PaintPicture(const picture::Picture &picture, double x, double y);
-    void PaintPicture(const picture::Picture &picture, double x, double y, double width, double height);
+    void PaintPicture(const picture::Picture &picture, double x, double y, double width,
+                      double height);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

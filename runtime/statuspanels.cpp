@@ -33,9 +33,18 @@ QLabel &StatusPanels::at(int panel) const
     return *m_panels[static_cast<size_t>(panel - 1)];
 }
 
-QString StatusPanels::text(int panel) const { return at(panel).text(); }
-void StatusPanels::setText(int panel, const QString &text) { at(panel).setText(text); }
-QLabel *StatusPanels::label(int panel) const { return &at(panel); }
+QString StatusPanels::text(int panel) const
+{
+    return at(panel).text();
+}
+void StatusPanels::setText(int panel, const QString &text)
+{
+    at(panel).setText(text);
+}
+QLabel *StatusPanels::label(int panel) const
+{
+    return &at(panel);
+}
 
 void StatusPanels::setPicture(int panel, const QPixmap &picture)
 {
@@ -45,6 +54,9 @@ void StatusPanels::setPicture(int panel, const QPixmap &picture)
     holder->setVisible(!picture.isNull());
 }
 
-void StatusPanels::Refresh() { m_bar.repaint(); }
+void StatusPanels::Refresh()
+{
+    m_bar.repaint();
+}
 
 } // namespace lumora::runtime

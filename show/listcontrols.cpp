@@ -12,7 +12,6 @@
 
 namespace lumora::show {
 
-
 namespace {
 
 void requireReadableFolder(const QString &path)

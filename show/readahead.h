@@ -1,7 +1,7 @@
 #pragma once
 
-#include "picture/picture.h"
 #include "base/runtimeerror.h"
+#include "picture/picture.h"
 
 #include <QFuture>
 #include <QString>

@@ -1,10 +1,10 @@
 #include "show/screendialog.h"
 
+#include "picture/loadpicture.h"
 #include "runtime/appinfo.h"
 #include "runtime/dialogs.h"
 #include "runtime/errortrap.h"
 #include "runtime/handlerguard.h"
-#include "picture/loadpicture.h"
 #include "show/showplayer.h"
 #include "show/toplevel.h"
 
@@ -240,8 +240,8 @@ void ScreenDialog::Drive1_Change()
         m_Dir1->setPath(folder);
     } catch (const RuntimeError &) {
         runtime::MsgBox(m_host.dialogs(),
-                         QStringLiteral("The volume %1 is not available.").arg(drive),
-                         runtime::vbExclamation, QStringLiteral("Error"));
+                        QStringLiteral("The volume %1 is not available.").arg(drive),
+                        runtime::vbExclamation, QStringLiteral("Error"));
         m_Drive1->refresh();
         m_Drive1->showDriveOf(m_Dir1->Path());
     }
@@ -258,9 +258,8 @@ void ScreenDialog::Dir1_Open(const QString &path)
     try {
         m_Dir1->setPath(path);
     } catch (const RuntimeError &) {
-        runtime::MsgBox(m_host.dialogs(),
-                         QStringLiteral("The folder %1 cannot be read.").arg(path),
-                         runtime::vbExclamation, QStringLiteral("Error"));
+        runtime::MsgBox(m_host.dialogs(), QStringLiteral("The folder %1 cannot be read.").arg(path),
+                        runtime::vbExclamation, QStringLiteral("Error"));
         m_Dir1->refresh();
     }
 }

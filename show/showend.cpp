@@ -1,8 +1,8 @@
 #include "show/showend.h"
 
+#include "picture/loadpicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
-#include "picture/loadpicture.h"
 
 namespace lumora::show {
 

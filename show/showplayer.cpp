@@ -1,9 +1,9 @@
 #include "show/showplayer.h"
 
+#include "picture/loadpicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
 #include "runtime/handlerguard.h"
-#include "picture/loadpicture.h"
 #include "show/showgeometry.h"
 #include "show/toplevel.h"
 
@@ -79,8 +79,7 @@ ShowPlayer::ShowPlayer(runtime::MainHost &host, const ShowSettings &settings)
     m_lblfile->raise();
     m_lblfile->installEventFilter(this);
 
-    connect(m_tmrtiepo, &runtime::Timer::fired, this,
-            [this] { run(&ShowPlayer::tmrtiepo_Timer); });
+    connect(m_tmrtiepo, &runtime::Timer::fired, this, [this] { run(&ShowPlayer::tmrtiepo_Timer); });
 }
 
 ShowPlayer *ShowPlayer::Load(runtime::MainHost &host, const ShowSettings &settings)

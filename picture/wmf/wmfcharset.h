@@ -10,8 +10,8 @@ namespace lumora::picture::wmf {
 
 // Decodes `bytes` as the font's character set: Windows code pages by charset number, the
 // Symbol font's own encoding (Greek letters and mathematical signs) for SYMBOL_CHARSET or
-// DEFAULT_CHARSET with the face "Symbol", Latin-1 for other symbol fonts, Windows-1252 for ANSI and anything
-// unknown.
+// DEFAULT_CHARSET with the face "Symbol", Latin-1 for other symbol fonts, Windows-1252 for ANSI and
+// anything unknown.
 QString decodeCharset(QByteArrayView bytes, int charSet, const QString &face);
 
 // True when text in this character set and face is in the Symbol font's own encoding.

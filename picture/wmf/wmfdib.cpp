@@ -93,8 +93,8 @@ Channel channel(quint32 mask)
 
 QImage decodeEmbedded(const ByteReader &bits, qint64 maxPixels)
 {
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bits.data()),
-                                              bits.size());
+    QByteArray data =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(bits.data()), bits.size());
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -291,7 +291,12 @@ QImage decodeDib(const ByteReader &bytes, bool paletteIndices, const std::vector
     if (rle && (h.topDown || h.bpp != (h.compression == kBiRle8 ? 8 : 4)))
         return {};
     switch (h.bpp) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
         break;
     case 0:
         if (h.compression == kBiJpeg || h.compression == kBiPng)

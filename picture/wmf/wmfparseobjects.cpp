@@ -61,7 +61,9 @@ void Parser::selectObject(quint16 index)
     Record r;
     r.index = quint32(slot->def);
     switch (slot->kind) {
-    case ObjectKind::Pen: case ObjectKind::Brush: case ObjectKind::Font:
+    case ObjectKind::Pen:
+    case ObjectKind::Brush:
+    case ObjectKind::Font:
         r.op = Op::Select;
         r.mode = quint16(slot->kind);
         if (slot->kind == ObjectKind::Font)
@@ -103,7 +105,9 @@ void Parser::parseObject(quint16 function, const ByteReader &p, qsizetype words)
 {
     const bool room = m_definitions < limits::kMaxObjectDefinitions;
     switch (function) {
-    case fn::SelectObject: case fn::DeleteObject: case fn::SelectPalette:
+    case fn::SelectObject:
+    case fn::DeleteObject:
+    case fn::SelectPalette:
     case fn::SelectClipRegion: {
         if (words < 1)
             return;
@@ -171,8 +175,8 @@ void Parser::parseObject(quint16 function, const ByteReader &p, qsizetype words)
         if (words < 2)
             return;
         const qsizetype entries = p.u16(2);
-        if (2 + 2 * entries > words ||
-            m_paletteEntries + entries > limits::kMaxPaletteEntries || !room)
+        if (2 + 2 * entries > words || m_paletteEntries + entries > limits::kMaxPaletteEntries ||
+            !room)
             return addSlot(ObjectKind::Palette, -1);
         std::vector<QRgb> palette(entries);
         for (qsizetype i = 0; i < entries; ++i)
@@ -216,15 +220,15 @@ void Parser::parseObject(quint16 function, const ByteReader &p, qsizetype words)
         addSlot(ObjectKind::Region, qint32(m_out.regions.size() - 1));
         break;
     }
-    case fn::CreatePatternBrush: case fn::DibCreatePatternBrush: {
+    case fn::CreatePatternBrush:
+    case fn::DibCreatePatternBrush: {
         if (words < 2)
             return;
         QImage image;
         bool mono = false;
         if (room && function == fn::DibCreatePatternBrush) {
-            image = decodeDib(p.from(4), p.u16(2) == kDibPalColors,
-                              selectedPalette(),
-                              bitmapBudget());
+            image =
+                decodeDib(p.from(4), p.u16(2) == kDibPalColors, selectedPalette(), bitmapBudget());
             if (image.isNull() && p.u16(0) == 3) // BS_PATTERN: some writers put a Bitmap16 here
                 image = decodeBitmap16(p.from(4), 10, bitmapBudget(), selectedPalette(), &mono);
         } else if (room) {
@@ -253,8 +257,8 @@ void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
     // and a reserved word before the destination height.
     const bool dibRecord = function == fn::StretchDib || function == fn::SetDibToDev;
     const bool withBitmap = dibRecord || words != (function >> 8);
-    const bool stretch = function == fn::StretchBlt || function == fn::DibStretchBlt ||
-                         function == fn::StretchDib;
+    const bool stretch =
+        function == fn::StretchBlt || function == fn::DibStretchBlt || function == fn::StretchDib;
     auto s = [&](int word) { return p.s16(2 * word); };
     Record r;
     qsizetype bitmapWord = 0;
@@ -274,7 +278,7 @@ void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
         if (stretch) {
             // src h, src w, src y, src x, [reserved], dest h, dest w, dest y, dest x
             r.v = {s(first + 7 + gap), s(first + 6 + gap), s(first + 5 + gap), s(first + 4 + gap),
-                   s(first + 3), s(first + 2), s(first + 1), s(first)};
+                   s(first + 3),       s(first + 2),       s(first + 1),       s(first)};
         } else {
             // src y, src x, [reserved], height, width, dest y, dest x
             const qint16 w = s(first + 3 + gap), h = s(first + 2 + gap);
@@ -296,10 +300,9 @@ void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
     if (function == fn::BitBlt || function == fn::StretchBlt) {
         image = decodeBitmap16(bits, 10, bitmapBudget(), selectedPalette(), &mono);
     } else {
-        const bool palColors = dibRecord && p.u16(function == fn::StretchDib ? 4 : 0) == kDibPalColors;
-        image = decodeDib(bits, palColors,
-                          selectedPalette(),
-                          bitmapBudget());
+        const bool palColors =
+            dibRecord && p.u16(function == fn::StretchDib ? 4 : 0) == kDibPalColors;
+        image = decodeDib(bits, palColors, selectedPalette(), bitmapBudget());
         if (dibRecord && dibIsBottomUp(bits))
             r.flags |= kBitmapSourceFromBottom;
     }
@@ -427,9 +430,9 @@ void Parser::addTextBounds(const TextRun &run)
         const double angle = (font ? font->escapement : 0) * M_PI / 1800.0;
         const double c = std::cos(angle), s = -std::sin(angle);
         double minX = x, maxX = x, minY = y, maxY = y;
-        for (const QPointF &corner : {QPointF(left, top), QPointF(left + width, top),
-                                      QPointF(left, top + height),
-                                      QPointF(left + width, top + height)}) {
+        for (const QPointF &corner :
+             {QPointF(left, top), QPointF(left + width, top), QPointF(left, top + height),
+              QPointF(left + width, top + height)}) {
             const double dx = corner.x() - x, dy = corner.y() - y;
             const double px = x + dx * c - dy * s, py = y + dx * s + dy * c;
             minX = std::min(minX, px);

@@ -93,7 +93,8 @@ void Parser::readRecords()
         if (++count > limits::kMaxRecords)
             break;
         const qsizetype bytes = qsizetype(words) * 2;
-        const ByteReader params = m_file.sub(offset + kRecordHeaderBytes, bytes - kRecordHeaderBytes);
+        const ByteReader params =
+            m_file.sub(offset + kRecordHeaderBytes, bytes - kRecordHeaderBytes);
         dispatch(function, params, (bytes - kRecordHeaderBytes) / 2);
         offset += bytes;
     }
@@ -104,40 +105,79 @@ void Parser::readRecords()
 void Parser::dispatch(quint16 function, const ByteReader &p, qsizetype words)
 {
     switch (function) {
-    case fn::SetBkMode: case fn::SetMapMode: case fn::SetRop2: case fn::SetPolyFillMode:
-    case fn::SetStretchBltMode: case fn::SetTextCharExtra: case fn::SetTextAlign:
-    case fn::SetBkColor: case fn::SetTextColor:
-    case fn::SetWindowOrg: case fn::SetWindowExt: case fn::SetViewportOrg:
-    case fn::SetViewportExt: case fn::OffsetWindowOrg: case fn::OffsetViewportOrg:
-    case fn::ScaleWindowExt: case fn::ScaleViewportExt:
-    case fn::SaveDC: case fn::RestoreDC:
-    case fn::IntersectClipRect: case fn::ExcludeClipRect: case fn::OffsetClipRgn:
+    case fn::SetBkMode:
+    case fn::SetMapMode:
+    case fn::SetRop2:
+    case fn::SetPolyFillMode:
+    case fn::SetStretchBltMode:
+    case fn::SetTextCharExtra:
+    case fn::SetTextAlign:
+    case fn::SetBkColor:
+    case fn::SetTextColor:
+    case fn::SetWindowOrg:
+    case fn::SetWindowExt:
+    case fn::SetViewportOrg:
+    case fn::SetViewportExt:
+    case fn::OffsetWindowOrg:
+    case fn::OffsetViewportOrg:
+    case fn::ScaleWindowExt:
+    case fn::ScaleViewportExt:
+    case fn::SaveDC:
+    case fn::RestoreDC:
+    case fn::IntersectClipRect:
+    case fn::ExcludeClipRect:
+    case fn::OffsetClipRgn:
         parseState(function, p, words);
         break;
-    case fn::MoveTo: case fn::LineTo: case fn::Rectangle: case fn::RoundRect:
-    case fn::Ellipse: case fn::Arc: case fn::Pie: case fn::Chord: case fn::PatBlt:
-    case fn::SetPixel: case fn::FloodFill: case fn::ExtFloodFill:
-    case fn::FillRegion: case fn::PaintRegion: case fn::FrameRegion:
+    case fn::MoveTo:
+    case fn::LineTo:
+    case fn::Rectangle:
+    case fn::RoundRect:
+    case fn::Ellipse:
+    case fn::Arc:
+    case fn::Pie:
+    case fn::Chord:
+    case fn::PatBlt:
+    case fn::SetPixel:
+    case fn::FloodFill:
+    case fn::ExtFloodFill:
+    case fn::FillRegion:
+    case fn::PaintRegion:
+    case fn::FrameRegion:
     case fn::InvertRegion:
         parseDrawing(function, p, words);
         break;
-    case fn::Polyline: case fn::Polygon: case fn::PolyPolygon:
+    case fn::Polyline:
+    case fn::Polygon:
+    case fn::PolyPolygon:
         parsePoly(function, p, words);
         break;
     case fn::Escape:
         parseEscape(p, words);
         break;
-    case fn::CreatePenIndirect: case fn::CreateBrushIndirect: case fn::CreateFontIndirect:
-    case fn::CreatePalette: case fn::CreateRegion: case fn::CreatePatternBrush:
-    case fn::DibCreatePatternBrush: case fn::SelectObject: case fn::DeleteObject:
-    case fn::SelectPalette: case fn::SelectClipRegion:
+    case fn::CreatePenIndirect:
+    case fn::CreateBrushIndirect:
+    case fn::CreateFontIndirect:
+    case fn::CreatePalette:
+    case fn::CreateRegion:
+    case fn::CreatePatternBrush:
+    case fn::DibCreatePatternBrush:
+    case fn::SelectObject:
+    case fn::DeleteObject:
+    case fn::SelectPalette:
+    case fn::SelectClipRegion:
         parseObject(function, p, words);
         break;
-    case fn::BitBlt: case fn::StretchBlt: case fn::DibBitBlt: case fn::DibStretchBlt:
-    case fn::StretchDib: case fn::SetDibToDev:
+    case fn::BitBlt:
+    case fn::StretchBlt:
+    case fn::DibBitBlt:
+    case fn::DibStretchBlt:
+    case fn::StretchDib:
+    case fn::SetDibToDev:
         parseBitmap(function, p, words);
         break;
-    case fn::TextOut: case fn::ExtTextOut:
+    case fn::TextOut:
+    case fn::ExtTextOut:
         parseText(function, p, words);
         break;
     default:
@@ -167,8 +207,8 @@ void Parser::computeFrame()
         // Anisotropic and isotropic files: the window in effect when drawing starts fills the
         // picture. Fixed map modes: their physical unit, from the window origin.
         m_out.frame = w0.isFixed() ? QRectF(origin, QSizeF(width, height)) : windowFrame();
-        m_out.naturalTwips = QSizeF(width * kTwipsPerInch / m_unitsPerInch,
-                                    height * kTwipsPerInch / m_unitsPerInch);
+        m_out.naturalTwips =
+            QSizeF(width * kTwipsPerInch / m_unitsPerInch, height * kTwipsPerInch / m_unitsPerInch);
     } else if (!w0.isFixed() && w0.windowExtSet) {
         // Without a placeable header: the window extent at 96 units per inch, ...
         m_out.frame = windowFrame();
@@ -189,8 +229,8 @@ void Parser::computeFrame()
         if (bounds.height() < 1)
             bounds.setHeight(1);
         m_out.frame = bounds;
-        m_out.naturalTwips = QSizeF(bounds.width() * kTwipsPerStandardUnit,
-                                    bounds.height() * kTwipsPerStandardUnit);
+        m_out.naturalTwips =
+            QSizeF(bounds.width() * kTwipsPerStandardUnit, bounds.height() * kTwipsPerStandardUnit);
     }
     if (!(std::abs(m_out.frame.width()) > 1e-9) || !(std::abs(m_out.frame.height()) > 1e-9) ||
         !std::isfinite(m_out.frame.width()) || !std::isfinite(m_out.frame.height()))

@@ -10,29 +10,52 @@ namespace {
 Op stateOp(quint16 function)
 {
     switch (function) {
-    case fn::SetBkMode: return Op::SetBkMode;
-    case fn::SetMapMode: return Op::SetMapMode;
-    case fn::SetRop2: return Op::SetRop2;
-    case fn::SetPolyFillMode: return Op::SetPolyFillMode;
-    case fn::SetStretchBltMode: return Op::SetStretchBltMode;
-    case fn::SetTextAlign: return Op::SetTextAlign;
-    case fn::SetTextCharExtra: return Op::SetTextCharExtra;
-    case fn::SetBkColor: return Op::SetBkColor;
-    case fn::SetTextColor: return Op::SetTextColor;
-    case fn::SetWindowOrg: return Op::SetWindowOrg;
-    case fn::SetWindowExt: return Op::SetWindowExt;
-    case fn::SetViewportOrg: return Op::SetViewportOrg;
-    case fn::SetViewportExt: return Op::SetViewportExt;
-    case fn::OffsetWindowOrg: return Op::OffsetWindowOrg;
-    case fn::OffsetViewportOrg: return Op::OffsetViewportOrg;
-    case fn::ScaleWindowExt: return Op::ScaleWindowExt;
-    case fn::ScaleViewportExt: return Op::ScaleViewportExt;
-    case fn::SaveDC: return Op::SaveDC;
-    case fn::RestoreDC: return Op::RestoreDC;
-    case fn::IntersectClipRect: return Op::IntersectClipRect;
-    case fn::ExcludeClipRect: return Op::ExcludeClipRect;
-    case fn::OffsetClipRgn: return Op::OffsetClipRgn;
-    default: return Op::SaveDC;
+    case fn::SetBkMode:
+        return Op::SetBkMode;
+    case fn::SetMapMode:
+        return Op::SetMapMode;
+    case fn::SetRop2:
+        return Op::SetRop2;
+    case fn::SetPolyFillMode:
+        return Op::SetPolyFillMode;
+    case fn::SetStretchBltMode:
+        return Op::SetStretchBltMode;
+    case fn::SetTextAlign:
+        return Op::SetTextAlign;
+    case fn::SetTextCharExtra:
+        return Op::SetTextCharExtra;
+    case fn::SetBkColor:
+        return Op::SetBkColor;
+    case fn::SetTextColor:
+        return Op::SetTextColor;
+    case fn::SetWindowOrg:
+        return Op::SetWindowOrg;
+    case fn::SetWindowExt:
+        return Op::SetWindowExt;
+    case fn::SetViewportOrg:
+        return Op::SetViewportOrg;
+    case fn::SetViewportExt:
+        return Op::SetViewportExt;
+    case fn::OffsetWindowOrg:
+        return Op::OffsetWindowOrg;
+    case fn::OffsetViewportOrg:
+        return Op::OffsetViewportOrg;
+    case fn::ScaleWindowExt:
+        return Op::ScaleWindowExt;
+    case fn::ScaleViewportExt:
+        return Op::ScaleViewportExt;
+    case fn::SaveDC:
+        return Op::SaveDC;
+    case fn::RestoreDC:
+        return Op::RestoreDC;
+    case fn::IntersectClipRect:
+        return Op::IntersectClipRect;
+    case fn::ExcludeClipRect:
+        return Op::ExcludeClipRect;
+    case fn::OffsetClipRgn:
+        return Op::OffsetClipRgn;
+    default:
+        return Op::SaveDC;
     }
 }
 
@@ -51,8 +74,12 @@ void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
     Record r;
     r.op = stateOp(function);
     switch (function) {
-    case fn::SetBkMode: case fn::SetMapMode: case fn::SetRop2: case fn::SetPolyFillMode:
-    case fn::SetStretchBltMode: case fn::SetTextAlign:
+    case fn::SetBkMode:
+    case fn::SetMapMode:
+    case fn::SetRop2:
+    case fn::SetPolyFillMode:
+    case fn::SetStretchBltMode:
+    case fn::SetTextAlign:
         if (words < 1)
             return;
         r.mode = a.u(0);
@@ -66,20 +93,26 @@ void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
             return;
         r.v[0] = a.s(0);
         break;
-    case fn::SetBkColor: case fn::SetTextColor:
+    case fn::SetBkColor:
+    case fn::SetTextColor:
         if (words < 2)
             return;
         r.data = color(p.u32(0));
         break;
-    case fn::SetWindowOrg: case fn::SetWindowExt: case fn::SetViewportOrg:
-    case fn::SetViewportExt: case fn::OffsetWindowOrg: case fn::OffsetViewportOrg:
+    case fn::SetWindowOrg:
+    case fn::SetWindowExt:
+    case fn::SetViewportOrg:
+    case fn::SetViewportExt:
+    case fn::OffsetWindowOrg:
+    case fn::OffsetViewportOrg:
     case fn::OffsetClipRgn:
         if (words < 2)
             return;
         r.v[0] = a.s(1); // x
         r.v[1] = a.s(0); // y
         break;
-    case fn::ScaleWindowExt: case fn::ScaleViewportExt:
+    case fn::ScaleWindowExt:
+    case fn::ScaleViewportExt:
         if (words < 4)
             return;
         r.v[0] = a.s(3); // x numerator
@@ -107,7 +140,8 @@ void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
         r.v[0] = qint16(drop);
         break;
     }
-    case fn::IntersectClipRect: case fn::ExcludeClipRect:
+    case fn::IntersectClipRect:
+    case fn::ExcludeClipRect:
         if (words < 4)
             return;
         r.v = {a.s(3), a.s(2), a.s(1), a.s(0)}; // left, top, right, bottom
@@ -126,7 +160,8 @@ void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words
     const Params a{p};
     Record r;
     switch (function) {
-    case fn::MoveTo: case fn::LineTo:
+    case fn::MoveTo:
+    case fn::LineTo:
         if (words < 2)
             return;
         r.op = function == fn::MoveTo ? Op::MoveTo : Op::LineTo;
@@ -137,7 +172,8 @@ void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words
         m_dc.cpX = r.v[0];
         m_dc.cpY = r.v[1];
         break;
-    case fn::Rectangle: case fn::Ellipse:
+    case fn::Rectangle:
+    case fn::Ellipse:
         if (words < 4)
             return;
         r.op = function == fn::Rectangle ? Op::Rectangle : Op::Ellipse;
@@ -151,7 +187,9 @@ void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words
         r.v = {a.s(5), a.s(4), a.s(3), a.s(2), a.s(1), a.s(0)};
         addBounds(r.v[0], r.v[1], r.v[2], r.v[3]);
         break;
-    case fn::Arc: case fn::Pie: case fn::Chord:
+    case fn::Arc:
+    case fn::Pie:
+    case fn::Chord:
         if (words < 8)
             return;
         r.op = function == fn::Arc ? Op::Arc : function == fn::Pie ? Op::Pie : Op::Chord;
@@ -187,7 +225,10 @@ void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words
         r.v[1] = a.s(at + 2);
         break;
     }
-    case fn::FillRegion: case fn::FrameRegion: case fn::PaintRegion: case fn::InvertRegion: {
+    case fn::FillRegion:
+    case fn::FrameRegion:
+    case fn::PaintRegion:
+    case fn::InvertRegion: {
         if (words < (function == fn::FrameRegion ? 4 : function == fn::FillRegion ? 2 : 1))
             return;
         const Slot *region = slotAt(a.u(0));
@@ -279,7 +320,9 @@ void Parser::parseEscape(const ByteReader &p, qsizetype words)
         return; // an escape longer than its record
     Record r;
     switch (function) {
-    case escape::SetLineCap: case escape::SetLineJoin: case escape::SetMiterLimit: {
+    case escape::SetLineCap:
+    case escape::SetLineJoin:
+    case escape::SetMiterLimit: {
         if (bytes < 2)
             return;
         const qint32 value = bytes >= 4 ? p.s32(4) : p.s16(4);

@@ -30,12 +30,18 @@ double area(const QRectF &r)
 Qt::BrushStyle hatchStyle(quint16 hatch)
 {
     switch (hatch) {
-    case 0: return Qt::HorPattern;
-    case 1: return Qt::VerPattern;
-    case 2: return Qt::FDiagPattern;
-    case 3: return Qt::BDiagPattern;
-    case 4: return Qt::CrossPattern;
-    default: return Qt::DiagCrossPattern;
+    case 0:
+        return Qt::HorPattern;
+    case 1:
+        return Qt::VerPattern;
+    case 2:
+        return Qt::FDiagPattern;
+    case 3:
+        return Qt::BDiagPattern;
+    case 4:
+        return Qt::CrossPattern;
+    default:
+        return Qt::DiagCrossPattern;
     }
 }
 
@@ -54,8 +60,8 @@ Player::Player(const ParsedWmf &wmf, QPainter &painter, const QRectF &target)
     if (naturalW > 0 && naturalH > 0)
         m_zoom = 0.5 * (std::abs(target.width()) / naturalW + std::abs(target.height()) / naturalH);
     m_deviceScale = std::sqrt(std::abs(painter.transform().determinant()));
-    m_rasterOps = painter.paintEngine() &&
-                  painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    m_rasterOps =
+        painter.paintEngine() && painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     m_base = QRegion(target.normalized().toAlignedRect());
     if (painter.hasClipping())
         m_base &= painter.clipRegion();
@@ -115,16 +121,21 @@ void Player::step(const Record &r)
     case Op::LineTo:
         drawLine(r);
         break;
-    case Op::Polyline: case Op::Polygon:
+    case Op::Polyline:
+    case Op::Polygon:
         drawPoly(r);
         break;
     case Op::PolyPolygon:
         drawPolyPolygon(r);
         break;
-    case Op::Rectangle: case Op::RoundRect: case Op::Ellipse:
+    case Op::Rectangle:
+    case Op::RoundRect:
+    case Op::Ellipse:
         drawBox(r);
         break;
-    case Op::Arc: case Op::Pie: case Op::Chord:
+    case Op::Arc:
+    case Op::Pie:
+    case Op::Chord:
         drawArc(r);
         break;
     case Op::PatBlt:
@@ -133,8 +144,8 @@ void Player::step(const Record &r)
         break;
     case Op::SetPixel: {
         const QPointF at = map(r.v[0], r.v[1]);
-        const QRectF cell(at, QSizeF(std::max(1.0, std::abs(m_map.ax)),
-                                     std::max(1.0, std::abs(m_map.ay))));
+        const QRectF cell(
+            at, QSizeF(std::max(1.0, std::abs(m_map.ax)), std::max(1.0, std::abs(m_map.ay))));
         if (cell.intersects(m_clipBounds) && spend(area(cell & m_clipBounds)))
             m_painter.fillRect(cell, QColor::fromRgb(r.data));
         break;
@@ -145,7 +156,10 @@ void Player::step(const Record &r)
     case Op::Bitmap:
         drawBitmap(r);
         break;
-    case Op::FillRegion: case Op::PaintRegion: case Op::FrameRegion: case Op::InvertRegion:
+    case Op::FillRegion:
+    case Op::PaintRegion:
+    case Op::FrameRegion:
+    case Op::InvertRegion:
         drawRegion(r);
         break;
     case Op::FloodFill:
@@ -160,9 +174,15 @@ void Player::step(const Record &r)
 void Player::stepState(const Record &r)
 {
     switch (r.op) {
-    case Op::SetWindowOrg: case Op::SetWindowExt: case Op::SetViewportOrg:
-    case Op::SetViewportExt: case Op::OffsetWindowOrg: case Op::OffsetViewportOrg:
-    case Op::ScaleWindowExt: case Op::ScaleViewportExt: case Op::SetMapMode:
+    case Op::SetWindowOrg:
+    case Op::SetWindowExt:
+    case Op::SetViewportOrg:
+    case Op::SetViewportExt:
+    case Op::OffsetWindowOrg:
+    case Op::OffsetViewportOrg:
+    case Op::ScaleWindowExt:
+    case Op::ScaleViewportExt:
+    case Op::SetMapMode:
         applyMapping(m_dc.map, r);
         updateMapping();
         m_brushDirty = true;
@@ -183,15 +203,34 @@ void Player::stepState(const Record &r)
         m_brushDirty = true;
         break;
     }
-    case Op::SetBkMode: m_dc.bkMode = r.mode; break;
-    case Op::SetBkColor: m_dc.bkColor = r.data; m_brushDirty = true; break;
-    case Op::SetTextColor: m_dc.textColor = r.data; m_brushDirty = true; break;
-    case Op::SetTextAlign: m_dc.textAlign = r.mode; break;
-    case Op::SetPolyFillMode: m_dc.polyFillMode = r.mode; break;
-    case Op::SetRop2: m_dc.rop2 = r.mode; break;
-    case Op::SetStretchBltMode: m_dc.stretchMode = r.mode; break;
-    case Op::SetTextCharExtra: m_dc.charExtra = r.v[0]; break;
-    case Op::IntersectClipRect: case Op::ExcludeClipRect: {
+    case Op::SetBkMode:
+        m_dc.bkMode = r.mode;
+        break;
+    case Op::SetBkColor:
+        m_dc.bkColor = r.data;
+        m_brushDirty = true;
+        break;
+    case Op::SetTextColor:
+        m_dc.textColor = r.data;
+        m_brushDirty = true;
+        break;
+    case Op::SetTextAlign:
+        m_dc.textAlign = r.mode;
+        break;
+    case Op::SetPolyFillMode:
+        m_dc.polyFillMode = r.mode;
+        break;
+    case Op::SetRop2:
+        m_dc.rop2 = r.mode;
+        break;
+    case Op::SetStretchBltMode:
+        m_dc.stretchMode = r.mode;
+        break;
+    case Op::SetTextCharExtra:
+        m_dc.charExtra = r.v[0];
+        break;
+    case Op::IntersectClipRect:
+    case Op::ExcludeClipRect: {
         const QRect rect = deviceRect(mapRect(r.v[0], r.v[1], r.v[2], r.v[3]));
         const QRegion clip = r.op == Op::IntersectClipRect ? m_dc.clip.intersected(rect)
                                                            : m_dc.clip.subtracted(rect);
@@ -205,23 +244,41 @@ void Player::stepState(const Record &r)
         break;
     }
     case Op::SelectClipRegion: {
-        const QRegion clip = r.count == 0 ? m_base
-                                          : deviceRegion(m_wmf.regions[r.index]).intersected(m_base);
+        const QRegion clip =
+            r.count == 0 ? m_base : deviceRegion(m_wmf.regions[r.index]).intersected(m_base);
         if (clip.rectCount() <= limits::kMaxClipRects)
             setClip(clip);
         break;
     }
     case Op::Select:
         switch (ObjectKind(r.mode)) {
-        case ObjectKind::Pen: m_dc.pen = qint32(r.index); m_penDirty = true; break;
-        case ObjectKind::Brush: m_dc.brush = qint32(r.index); m_brushDirty = true; break;
-        case ObjectKind::Font: m_dc.font = qint32(r.index); break;
-        default: break;
+        case ObjectKind::Pen:
+            m_dc.pen = qint32(r.index);
+            m_penDirty = true;
+            break;
+        case ObjectKind::Brush:
+            m_dc.brush = qint32(r.index);
+            m_brushDirty = true;
+            break;
+        case ObjectKind::Font:
+            m_dc.font = qint32(r.index);
+            break;
+        default:
+            break;
         }
         break;
-    case Op::SetLineCap: m_dc.lineCap = r.mode; m_penDirty = true; break;
-    case Op::SetLineJoin: m_dc.lineJoin = r.mode; m_penDirty = true; break;
-    case Op::SetMiterLimit: m_dc.miterLimit = r.data; m_penDirty = true; break;
+    case Op::SetLineCap:
+        m_dc.lineCap = r.mode;
+        m_penDirty = true;
+        break;
+    case Op::SetLineJoin:
+        m_dc.lineJoin = r.mode;
+        m_penDirty = true;
+        break;
+    case Op::SetMiterLimit:
+        m_dc.miterLimit = r.data;
+        m_penDirty = true;
+        break;
     case Op::MoveTo:
         m_dc.cpX = r.v[0];
         m_dc.cpY = r.v[1];
@@ -279,8 +336,7 @@ QPen Player::makePen() const
     pen.setMiterLimit(m_dc.miterLimit);
     if (isDashed()) {
         // GDI's dash lengths in pixels, scaled with the picture.
-        static const QList<qreal> kPatterns[] = {
-            {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
+        static const QList<qreal> kPatterns[] = {{18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
         QList<qreal> pattern = kPatterns[style - 1];
         const double unit = std::max(m_zoom, 0.25) / (hairline ? 1.0 : width);
         for (qreal &v : pattern)

@@ -51,14 +51,14 @@ private:
         qint32 font = -1;
         QRgb textColor = 0xff000000;
         QRgb bkColor = 0xffffffff;
-        int bkMode = 2; // OPAQUE
+        int bkMode = 2;       // OPAQUE
         int polyFillMode = 1; // ALTERNATE
-        int rop2 = 13;  // R2_COPYPEN
+        int rop2 = 13;        // R2_COPYPEN
         int stretchMode = 1;
         int textAlign = 0;
         int charExtra = 0;
         double cpX = 0, cpY = 0;
-        QRegion clip; // device coordinates, always within the target
+        QRegion clip;                    // device coordinates, always within the target
         int lineCap = -1, lineJoin = -1; // from escapes; -1 the pen's own
         double miterLimit = 10;
     };
@@ -125,10 +125,10 @@ private:
     QPainter &m_painter;
     QRectF m_target;
     AxisMap m_frameToTarget;
-    AxisMap m_map; // logical to target, for the current state
-    double m_zoom = 1.0; // target pixels per pixel of the natural size
+    AxisMap m_map;              // logical to target, for the current state
+    double m_zoom = 1.0;        // target pixels per pixel of the natural size
     double m_deviceScale = 1.0; // device pixels per target unit, by the painter's own transform
-    QRegion m_base;     // the target within the painter's own clip
+    QRegion m_base;             // the target within the painter's own clip
     bool m_rasterOps = false;
 
     Dc m_dc;

@@ -33,18 +33,30 @@ QRect deviceRect(const QRectF &r)
 QPainter::CompositionMode rop2Mode(int rop2)
 {
     switch (rop2) {
-    case 2: return QPainter::RasterOp_NotSourceAndNotDestination;
-    case 3: return QPainter::RasterOp_NotSourceAndDestination;
-    case 5: return QPainter::RasterOp_SourceAndNotDestination;
-    case 6: return QPainter::RasterOp_NotDestination;
-    case 7: return QPainter::RasterOp_SourceXorDestination;
-    case 8: return QPainter::RasterOp_NotSourceOrNotDestination;
-    case 9: return QPainter::RasterOp_SourceAndDestination;
-    case 10: return QPainter::RasterOp_NotSourceXorDestination;
-    case 12: return QPainter::RasterOp_NotSourceOrDestination;
-    case 14: return QPainter::RasterOp_SourceOrNotDestination;
-    case 15: return QPainter::RasterOp_SourceOrDestination;
-    default: return QPainter::CompositionMode_SourceOver;
+    case 2:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+    case 3:
+        return QPainter::RasterOp_NotSourceAndDestination;
+    case 5:
+        return QPainter::RasterOp_SourceAndNotDestination;
+    case 6:
+        return QPainter::RasterOp_NotDestination;
+    case 7:
+        return QPainter::RasterOp_SourceXorDestination;
+    case 8:
+        return QPainter::RasterOp_NotSourceOrNotDestination;
+    case 9:
+        return QPainter::RasterOp_SourceAndDestination;
+    case 10:
+        return QPainter::RasterOp_NotSourceXorDestination;
+    case 12:
+        return QPainter::RasterOp_NotSourceOrDestination;
+    case 14:
+        return QPainter::RasterOp_SourceOrNotDestination;
+    case 15:
+        return QPainter::RasterOp_SourceOrDestination;
+    default:
+        return QPainter::CompositionMode_SourceOver;
     }
 }
 
@@ -52,14 +64,22 @@ QPainter::CompositionMode rop2Mode(int rop2)
 QPainter::CompositionMode blitMode(quint32 rop)
 {
     switch ((rop >> 16) & 0xFF) {
-    case 0xEE: return QPainter::RasterOp_SourceOrDestination;        // SRCPAINT
-    case 0x88: return QPainter::RasterOp_SourceAndDestination;       // SRCAND
-    case 0x66: return QPainter::RasterOp_SourceXorDestination;       // SRCINVERT
-    case 0x44: return QPainter::RasterOp_SourceAndNotDestination;    // SRCERASE
-    case 0x33: return QPainter::RasterOp_NotSource;                  // NOTSRCCOPY
-    case 0x11: return QPainter::RasterOp_NotSourceAndNotDestination; // NOTSRCERASE
-    case 0xBB: return QPainter::RasterOp_NotSourceOrDestination;     // MERGEPAINT
-    default: return QPainter::CompositionMode_SourceOver;            // SRCCOPY and the rest
+    case 0xEE:
+        return QPainter::RasterOp_SourceOrDestination; // SRCPAINT
+    case 0x88:
+        return QPainter::RasterOp_SourceAndDestination; // SRCAND
+    case 0x66:
+        return QPainter::RasterOp_SourceXorDestination; // SRCINVERT
+    case 0x44:
+        return QPainter::RasterOp_SourceAndNotDestination; // SRCERASE
+    case 0x33:
+        return QPainter::RasterOp_NotSource; // NOTSRCCOPY
+    case 0x11:
+        return QPainter::RasterOp_NotSourceAndNotDestination; // NOTSRCERASE
+    case 0xBB:
+        return QPainter::RasterOp_NotSourceOrDestination; // MERGEPAINT
+    default:
+        return QPainter::CompositionMode_SourceOver; // SRCCOPY and the rest
     }
 }
 
@@ -160,10 +180,17 @@ Player::ColorRule Player::beginRop2()
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     ColorRule rule = ColorRule::Keep;
     switch (m_dc.rop2) {
-    case 1: rule = ColorRule::Black; break;
-    case 4: rule = ColorRule::Invert; break;
-    case 11: return ColorRule::Skip;
-    case 16: rule = ColorRule::White; break;
+    case 1:
+        rule = ColorRule::Black;
+        break;
+    case 4:
+        rule = ColorRule::Invert;
+        break;
+    case 11:
+        return ColorRule::Skip;
+    case 16:
+        rule = ColorRule::White;
+        break;
     default:
         if (m_rasterOps)
             mode = rop2Mode(m_dc.rop2);
@@ -214,8 +241,8 @@ void Player::shape(const QRectF &bounds, bool closed, qsizetype points, Draw dra
     // Only the picture's own one-pixel pens are moved onto whole pixels; the seam cover below
     // must stay on the fill's edges.
     const bool crisp = pen.style() != Qt::NoPen && snapsOutline(pen);
-    if (pen.style() == Qt::NoPen && brush.style() == Qt::SolidPattern &&
-        rule == ColorRule::Keep && m_painter.compositionMode() == QPainter::CompositionMode_SourceOver) {
+    if (pen.style() == Qt::NoPen && brush.style() == Qt::SolidPattern && rule == ColorRule::Keep &&
+        m_painter.compositionMode() == QPainter::CompositionMode_SourceOver) {
         // Shapes filled edge to edge without an outline (gradients of strips, say) would show
         // hairline seams where anti-aliased edges meet: half a pixel more of the fill hides them.
         pen = QPen(brush.color(), 1.0);
@@ -392,10 +419,15 @@ void Player::drawPatBlt(const QRectF &rect, quint32 rop, qint32 brushDef)
     QBrush brush = makeBrush(brushDef);
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch ((rop >> 16) & 0xFF) {
-    case 0x00: brush = QBrush(Qt::black); break; // BLACKNESS
-    case 0xFF: brush = QBrush(Qt::white); break; // WHITENESS
-    case 0xAA: return;                           // the destination as it is
-    case 0x55:                                   // DSTINVERT
+    case 0x00:
+        brush = QBrush(Qt::black);
+        break; // BLACKNESS
+    case 0xFF:
+        brush = QBrush(Qt::white);
+        break; // WHITENESS
+    case 0xAA:
+        return; // the destination as it is
+    case 0x55:  // DSTINVERT
         if (!m_rasterOps)
             return;
         brush = QBrush(Qt::black);
@@ -443,9 +475,9 @@ void Player::drawBitmap(const Record &r)
         m_rasterOps ? blitMode(r.data) : QPainter::CompositionMode_SourceOver;
     m_painter.setCompositionMode(mode);
     m_painter.setRenderHint(QPainter::Antialiasing, mode == QPainter::CompositionMode_SourceOver);
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform,
-                            m_dc.stretchMode == kHalftone || std::abs(scaleX) < 1 ||
-                                std::abs(scaleY) < 1);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_dc.stretchMode == kHalftone ||
+                                                                 std::abs(scaleX) < 1 ||
+                                                                 std::abs(scaleY) < 1);
     const QTransform saved = m_painter.transform();
     m_painter.setTransform(toDevice, true);
     m_painter.drawImage(source.topLeft(), image, source);
@@ -456,7 +488,8 @@ QRegion Player::deviceRegion(const QRegion &logical) const
 {
     QRegion out;
     for (const QRect &r : logical)
-        out += deviceRect(mapRect(r.left(), r.top(), double(r.right()) + 1, double(r.bottom()) + 1));
+        out +=
+            deviceRect(mapRect(r.left(), r.top(), double(r.right()) + 1, double(r.bottom()) + 1));
     return out;
 }
 

@@ -25,17 +25,17 @@ enum class Op : quint8 {
     OffsetViewportOrg,
     ScaleWindowExt, // v0 x numerator, v1 x denominator, v2 y numerator, v3 y denominator
     ScaleViewportExt,
-    SetMapMode,  // mode
-    SaveDC,      //
-    RestoreDC,   // v0 number of saved states to drop (1 or more, checked)
-    SetBkMode,   // mode
-    SetBkColor,  // data QRgb
+    SetMapMode,   // mode
+    SaveDC,       //
+    RestoreDC,    // v0 number of saved states to drop (1 or more, checked)
+    SetBkMode,    // mode
+    SetBkColor,   // data QRgb
     SetTextColor, // data QRgb
     SetTextAlign, // mode
     SetPolyFillMode,
     SetRop2,
     SetStretchBltMode,
-    SetTextCharExtra, // v0 extra logical units per character
+    SetTextCharExtra,  // v0 extra logical units per character
     IntersectClipRect, // v0..v3 left, top, right, bottom
     ExcludeClipRect,
     OffsetClipRgn,    // v0 x, v1 y
@@ -56,13 +56,13 @@ enum class Op : quint8 {
     Arc,         // v0..v3 rectangle, v4 v5 start radial point, v6 v7 end radial point
     Pie,
     Chord,
-    PatBlt,   // v0 x, v1 y, v2 width, v3 height, data raster operation
-    SetPixel, // v0 x, v1 y, data QRgb
-    Text,     // index text run
-    Bitmap,   // index bitmap, v0..v3 destination x y w h, v4..v7 source x y w h, data rop
-    FillRegion,  // index region, data brush definition
-    PaintRegion, // index region
-    FrameRegion, // index region, data brush definition, v0 width, v1 height
+    PatBlt,       // v0 x, v1 y, v2 width, v3 height, data raster operation
+    SetPixel,     // v0 x, v1 y, data QRgb
+    Text,         // index text run
+    Bitmap,       // index bitmap, v0..v3 destination x y w h, v4..v7 source x y w h, data rop
+    FillRegion,   // index region, data brush definition
+    PaintRegion,  // index region
+    FrameRegion,  // index region, data brush definition, v0 width, v1 height
     InvertRegion, // index region
     FloodFill,    // v0 x, v1 y, data QRgb, mode 0 up to that border colour, 1 where that colour is
 };
@@ -75,8 +75,8 @@ inline bool isDrawing(Op op)
 
 struct Record {
     Op op = Op::SaveDC;
-    quint8 flags = 0;  // per op: Bitmap kBitmapSourceFromBottom
-    quint16 mode = 0;  // a small value: mode, alignment, object kind
+    quint8 flags = 0; // per op: Bitmap kBitmapSourceFromBottom
+    quint16 mode = 0; // a small value: mode, alignment, object kind
     std::array<qint16, 8> v{};
     quint32 data = 0;  // colour, raster operation or second pool index
     quint32 index = 0; // first element in a pool
@@ -128,8 +128,8 @@ struct BitmapDef {
 
 struct TextRun {
     QString text;
-    std::vector<qint32> dx; // advance of each character (logical units), or empty
-    std::vector<qint32> dy; // vertical advance of each character (ETO_PDY), or empty
+    std::vector<qint32> dx;       // advance of each character (logical units), or empty
+    std::vector<qint32> dy;       // vertical advance of each character (ETO_PDY), or empty
     std::array<qint16, 4> rect{}; // left, top, right, bottom when options ask for it
     qint16 x = 0;
     qint16 y = 0;
@@ -141,16 +141,35 @@ struct TextRun {
 inline void applyMapping(MappingState &m, const Record &r)
 {
     switch (r.op) {
-    case Op::SetWindowOrg: m.setWindowOrg(r.v[0], r.v[1]); break;
-    case Op::SetWindowExt: m.setWindowExt(r.v[0], r.v[1]); break;
-    case Op::SetViewportOrg: m.setViewportOrg(r.v[0], r.v[1]); break;
-    case Op::SetViewportExt: m.setViewportExt(r.v[0], r.v[1]); break;
-    case Op::OffsetWindowOrg: m.offsetWindowOrg(r.v[0], r.v[1]); break;
-    case Op::OffsetViewportOrg: m.offsetViewportOrg(r.v[0], r.v[1]); break;
-    case Op::ScaleWindowExt: m.scaleWindowExt(r.v[0], r.v[1], r.v[2], r.v[3]); break;
-    case Op::ScaleViewportExt: m.scaleViewportExt(r.v[0], r.v[1], r.v[2], r.v[3]); break;
-    case Op::SetMapMode: m.setMapMode(r.mode); break;
-    default: break;
+    case Op::SetWindowOrg:
+        m.setWindowOrg(r.v[0], r.v[1]);
+        break;
+    case Op::SetWindowExt:
+        m.setWindowExt(r.v[0], r.v[1]);
+        break;
+    case Op::SetViewportOrg:
+        m.setViewportOrg(r.v[0], r.v[1]);
+        break;
+    case Op::SetViewportExt:
+        m.setViewportExt(r.v[0], r.v[1]);
+        break;
+    case Op::OffsetWindowOrg:
+        m.offsetWindowOrg(r.v[0], r.v[1]);
+        break;
+    case Op::OffsetViewportOrg:
+        m.offsetViewportOrg(r.v[0], r.v[1]);
+        break;
+    case Op::ScaleWindowExt:
+        m.scaleWindowExt(r.v[0], r.v[1], r.v[2], r.v[3]);
+        break;
+    case Op::ScaleViewportExt:
+        m.scaleViewportExt(r.v[0], r.v[1], r.v[2], r.v[3]);
+        break;
+    case Op::SetMapMode:
+        m.setMapMode(r.mode);
+        break;
+    default:
+        break;
     }
 }
 

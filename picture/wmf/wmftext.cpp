@@ -36,12 +36,18 @@ constexpr int kTaBaseline = 24;
 QFont::StyleHint styleHint(quint8 pitchAndFamily)
 {
     switch (pitchAndFamily >> 4) {
-    case 1: return QFont::Serif;
-    case 2: return QFont::SansSerif;
-    case 3: return QFont::TypeWriter;
-    case 4: return QFont::Cursive;
-    case 5: return QFont::Decorative;
-    default: return QFont::AnyStyle;
+    case 1:
+        return QFont::Serif;
+    case 2:
+        return QFont::SansSerif;
+    case 3:
+        return QFont::TypeWriter;
+    case 4:
+        return QFont::Cursive;
+    case 5:
+        return QFont::Decorative;
+    default:
+        return QFont::AnyStyle;
     }
 }
 
@@ -121,8 +127,8 @@ void Player::drawText(const TextRun &run)
         return;
 
     const double sx = std::abs(m_map.ax), sy = std::abs(m_map.ay);
-    const double pixels = def.height != 0 ? std::abs(double(def.height)) * sy
-                                          : kDefaultFontPixels * m_zoom;
+    const double pixels =
+        def.height != 0 ? std::abs(double(def.height)) * sy : kDefaultFontPixels * m_zoom;
     if (!(pixels >= kMinFontPixels && pixels <= limits::kMaxFontPixels) || sx <= 0)
         return;
     const CachedFont &cached = fontFor(pixels);
@@ -165,7 +171,7 @@ void Player::drawText(const TextRun &run)
     const int horizontal = m_dc.textAlign & kTaCenter;
     const double x0 = horizontal == kTaRight ? -width : horizontal == kTaCenter ? -width / 2 : 0;
     const int vertical = m_dc.textAlign & kTaBaseline;
-    const double baseline = vertical == 0 ? cached.ascent
+    const double baseline = vertical == 0           ? cached.ascent
                             : vertical == kTaBottom ? -cached.descent
                                                     : 0.0;
     const double angle = -def.escapement / 10.0; // counter-clockwise on the device
@@ -180,9 +186,9 @@ void Player::drawText(const TextRun &run)
     m_painter.setTransform(local, true);
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     if (m_dc.bkMode == kOpaque) {
-        m_painter.fillRect(QRectF(x0, baseline - cached.ascent, width,
-                                  cached.ascent + cached.descent),
-                           QColor::fromRgb(m_dc.bkColor));
+        m_painter.fillRect(
+            QRectF(x0, baseline - cached.ascent, width, cached.ascent + cached.descent),
+            QColor::fromRgb(m_dc.bkColor));
     }
     m_painter.setPen(QColor::fromRgb(m_dc.textColor));
     QList<QPointF> positions(n);

@@ -69,8 +69,10 @@ void TestFileOpen::dialogIsPreparedEveryTime()
     const auto &request = h.dialogs.fileRequests[0];
     QVERIFY(!request.save);
     QCOMPARE(request.request.title, QString("Open File"));
-    QCOMPARE(request.request.filter,
-             QString("All Graphic Files|*.jpg;*.gif;*.bmp;*.wmf*|*.jpg|*.jpg|*.gif|*.gif|*.bmp|*.bmp|*.wmf|*.wmf"));
+    QCOMPARE(
+        request.request.filter,
+        QString("All Graphic "
+                "Files|*.jpg;*.gif;*.bmp;*.wmf*|*.jpg|*.jpg|*.gif|*.gif|*.bmp|*.bmp|*.wmf|*.wmf"));
     QCOMPARE(request.request.flags, 4);
     QCOMPARE(request.request.fileName, QString());
     // What the real dialog is given: five filters, the first one chosen.

@@ -58,7 +58,10 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestMainWindow::init() { QVERIFY(m_dir.isValid()); }
+void TestMainWindow::init()
+{
+    QVERIFY(m_dir.isValid());
+}
 
 void TestMainWindow::menuBarFollowsTheCommandTable()
 {
@@ -100,8 +103,9 @@ void TestMainWindow::toolbarHasItsFourteenButtons()
     QCOMPARE(buttons.size(), 14);
     const QStringList keys = {"open", "show", "",        "copy",  "cascade", "zoomin", "zoomout",
                               "",     "save", "preview", "print", "",        "help",   "exit"};
-    const QStringList tips = {"Open", "Slide Show", "",        "Copy",  "Cascade", "Zoom In", "Zoom Out",
-                              "",     "Save",       "Preview", "Print", "",        "Help",    "Exit"};
+    const QStringList tips = {"Open",    "Slide Show", "",     "Copy", "Cascade",
+                              "Zoom In", "Zoom Out",   "",     "Save", "Preview",
+                              "Print",   "",           "Help", "Exit"};
     for (int i = 0; i < 14; ++i) {
         if (keys[i].isEmpty()) {
             QVERIFY(buttons[i]->isSeparator());
@@ -110,7 +114,8 @@ void TestMainWindow::toolbarHasItsFourteenButtons()
         QCOMPARE(buttons[i]->data().toString(), keys[i]);
         QCOMPARE(buttons[i]->toolTip(), tips[i]);
         QVERIFY2(!buttons[i]->icon().isNull(), qPrintable(keys[i]));
-        auto *button = qobject_cast<QToolButton *>(h.window->Toolbar1().widgetForAction(buttons[i]));
+        auto *button =
+            qobject_cast<QToolButton *>(h.window->Toolbar1().widgetForAction(buttons[i]));
         QVERIFY(button);
         QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
         QCOMPARE(button->size(), QSize(41, 39)); // 609 x 582 twips
@@ -124,21 +129,36 @@ void TestMainWindow::toolbarKeysRunTheirMenuHandlers_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("item"); // "" when the key runs nothing
-    QTest::newRow("open") << "open" << "mnufileopen";
-    QTest::newRow("copy") << "copy" << "mnueditcopy";
-    QTest::newRow("cascade") << "cascade" << "mnuwindowcascade";
-    QTest::newRow("print") << "print" << "mnufileprint";
-    QTest::newRow("help") << "help" << "mnuhelpcontents";
-    QTest::newRow("show") << "show" << "mnufileopenmulti";
-    QTest::newRow("save") << "save" << "mnufilesaveas";
-    QTest::newRow("preview") << "preview" << "mnufilepp";
-    QTest::newRow("zoomin") << "zoomin" << "mnueditzoomin";
-    QTest::newRow("zoomout") << "zoomout" << "mnueditzoomout";
-    QTest::newRow("exit") << "exit" << "mnufileexit";
-    QTest::newRow("separator") << "" << "";
-    QTest::newRow("keys are case-sensitive") << "Open" << "";
-    QTest::newRow("no trimming") << "open " << "";
-    QTest::newRow("unknown") << "slideshow" << "";
+    QTest::newRow("open") << "open"
+                          << "mnufileopen";
+    QTest::newRow("copy") << "copy"
+                          << "mnueditcopy";
+    QTest::newRow("cascade") << "cascade"
+                             << "mnuwindowcascade";
+    QTest::newRow("print") << "print"
+                           << "mnufileprint";
+    QTest::newRow("help") << "help"
+                          << "mnuhelpcontents";
+    QTest::newRow("show") << "show"
+                          << "mnufileopenmulti";
+    QTest::newRow("save") << "save"
+                          << "mnufilesaveas";
+    QTest::newRow("preview") << "preview"
+                             << "mnufilepp";
+    QTest::newRow("zoomin") << "zoomin"
+                            << "mnueditzoomin";
+    QTest::newRow("zoomout") << "zoomout"
+                             << "mnueditzoomout";
+    QTest::newRow("exit") << "exit"
+                          << "mnufileexit";
+    QTest::newRow("separator") << ""
+                               << "";
+    QTest::newRow("keys are case-sensitive") << "Open"
+                                             << "";
+    QTest::newRow("no trimming") << "open "
+                                 << "";
+    QTest::newRow("unknown") << "slideshow"
+                             << "";
 }
 
 void TestMainWindow::toolbarKeysRunTheirMenuHandlers()
@@ -197,8 +217,8 @@ void TestMainWindow::tileRectsCoverTheArea_data()
     QTest::addColumn<QList<QRect>>("rects");
     const QSize area(300, 200);
     QTest::newRow("none") << 0 << int(Arrangement::TileHorizontal) << QList<QRect>{};
-    QTest::newRow("one, horizontal") << 1 << int(Arrangement::TileHorizontal)
-                                     << QList<QRect>{QRect(0, 0, 300, 200)};
+    QTest::newRow("one, horizontal")
+        << 1 << int(Arrangement::TileHorizontal) << QList<QRect>{QRect(0, 0, 300, 200)};
     QTest::newRow("three, horizontal: stacked, full width")
         << 3 << int(Arrangement::TileHorizontal)
         << QList<QRect>{QRect(0, 0, 300, 66), QRect(0, 66, 300, 66), QRect(0, 132, 300, 68)};
@@ -232,7 +252,8 @@ void TestMainWindow::arrangingSeveralChildren()
 {
     MainWindowHarness h;
     for (int i = 0; i < 3; ++i)
-        lumora::image::openPictureWindow(*h.window, writePicture(m_dir, QString("p%1.bmp").arg(i), {40, 30}, Qt::red));
+        lumora::image::openPictureWindow(
+            *h.window, writePicture(m_dir, QString("p%1.bmp").arg(i), {40, 30}, Qt::red));
     const QList<QMdiSubWindow *> windows = childWindows(*h.window);
     QCOMPARE(windows.size(), 3);
     const QSize area = h.window->mdiArea().viewport()->size();
@@ -275,7 +296,8 @@ void TestMainWindow::windowMenuListsAndActivatesChildren()
     QVERIFY(!entries[0]->isChecked());
     QVERIFY(entries[1]->isChecked()); // the newest window is the active one
     // The three entries of the menu stay above the list.
-    QCOMPARE(h.window->menu("mnuwindow")->actions().first()->objectName(), QString("mnuwindowcascade"));
+    QCOMPARE(h.window->menu("mnuwindow")->actions().first()->objectName(),
+             QString("mnuwindowcascade"));
 
     entries[0]->trigger();
     QCOMPARE(h.window->mdiArea().currentSubWindow()->windowTitle(), first);

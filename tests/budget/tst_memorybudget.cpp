@@ -1,9 +1,9 @@
+#include "base/runtimeerror.h"
+#include "picture/imagememory.h"
 #include "picture/loadpicture.h"
 #include "picture/machinememory.h"
 #include "picture/memorybudget.h"
 #include "runtime/picturebox.h"
-#include "picture/imagememory.h"
-#include "base/runtimeerror.h"
 #include "tests/support/harness.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
+#include "base/runtimeerror.h"
 #include "picture/picture.h"
 #include "runtime/picturebox.h"
-#include "base/runtimeerror.h"
 
 #include <QPainter>
 #include <QTest>

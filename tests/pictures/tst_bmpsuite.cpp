@@ -27,8 +27,8 @@
 // | rgba32h56                      | own .png or rgba32.png, premultiplied                    |
 // | rgba64                         | 64-bit linear light, converted to sRGB: near rgba32.png  |
 // | pal1huffmsb                    | OS/2 1-D Huffman, which nothing writes any more: refused |
-#include "picture/rasterdecoder.h"
 #include "base/runtimeerror.h"
+#include "picture/rasterdecoder.h"
 #include "tests/pictures/picturecompare.h"
 #include "tests/support/harness.h"
 

@@ -2,9 +2,9 @@
 // jpegtran, gifsicle, exiftool: scripts/make-test-pictures.sh, run by the build), each
 // compared pixel by pixel with ImageMagick's decode of the same file; and against damaged
 // copies of them, which must be refused or shown whole, never shown in part.
+#include "base/runtimeerror.h"
 #include "picture/loadpicture.h"
 #include "picture/picturelimits.h"
-#include "base/runtimeerror.h"
 #include "tests/pictures/picturecompare.h"
 
 #include <QDir>

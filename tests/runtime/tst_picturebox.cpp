@@ -1,5 +1,5 @@
-#include "runtime/picturebox.h"
 #include "base/runtimeerror.h"
+#include "runtime/picturebox.h"
 
 #include <QPainter>
 #include <QTest>

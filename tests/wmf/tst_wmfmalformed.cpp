@@ -72,42 +72,66 @@ void tst_WmfMalformed::damagedFiles_data()
     const QByteArray header = redSquare().bytes(false);
 
     // Record sizes: under 3 words, or past the end of the file.
-    QTest::newRow("first record of 0 words") << QByteArray(header + record(0, 0x041B)) << Outcome::Refused << 0;
-    QTest::newRow("first record of 2 words") << QByteArray(header + record(2, 0x041B)) << Outcome::Refused << 0;
-    QTest::newRow("first record past the end") << QByteArray(header + record(1000, 0x041B, QByteArray(8, 0))) << Outcome::Refused << 0;
-    QTest::newRow("size word 0xFFFFFFFF") << QByteArray(header + record(0xFFFFFFFFu, 0x041B)) << Outcome::Refused << 0;
+    QTest::newRow("first record of 0 words")
+        << QByteArray(header + record(0, 0x041B)) << Outcome::Refused << 0;
+    QTest::newRow("first record of 2 words")
+        << QByteArray(header + record(2, 0x041B)) << Outcome::Refused << 0;
+    QTest::newRow("first record past the end")
+        << QByteArray(header + record(1000, 0x041B, QByteArray(8, 0))) << Outcome::Refused << 0;
+    QTest::newRow("size word 0xFFFFFFFF")
+        << QByteArray(header + record(0xFFFFFFFFu, 0x041B)) << Outcome::Refused << 0;
     // After something was drawn, damage keeps what came before.
-    QTest::newRow("damage after a drawing") << QByteArray(redSquare().rectangle(0, 0, 50, 50).bytes(false) + record(1, 0x041B))
-                                            << Outcome::Drawn << 1;
-    QTest::newRow("cut inside the last record") << whole.first(whole.size() - 9) << Outcome::Refused << 0;
-    QTest::newRow("cut after the rectangle") << whole.first(whole.size() - 6) << Outcome::Drawn << 1;
-    QTest::newRow("no EOF record") << redSquare().rectangle(0, 0, 5, 5).bytes(false) << Outcome::Drawn << 1;
-    QTest::newRow("a few bytes after the last record") << QByteArray(redSquare().rectangle(0, 0, 5, 5).bytes(false) + "xyz")
-                                                       << Outcome::Drawn << 1;
+    QTest::newRow("damage after a drawing")
+        << QByteArray(redSquare().rectangle(0, 0, 50, 50).bytes(false) + record(1, 0x041B))
+        << Outcome::Drawn << 1;
+    QTest::newRow("cut inside the last record")
+        << whole.first(whole.size() - 9) << Outcome::Refused << 0;
+    QTest::newRow("cut after the rectangle")
+        << whole.first(whole.size() - 6) << Outcome::Drawn << 1;
+    QTest::newRow("no EOF record")
+        << redSquare().rectangle(0, 0, 5, 5).bytes(false) << Outcome::Drawn << 1;
+    QTest::newRow("a few bytes after the last record")
+        << QByteArray(redSquare().rectangle(0, 0, 5, 5).bytes(false) + "xyz") << Outcome::Drawn
+        << 1;
     QTest::newRow("blank placeable picture") << redSquare().bytes() << Outcome::Drawn << 0;
 
     // Object indices out of range or empty: the record alone is skipped.
-    QTest::newRow("select beyond the table") << redSquare().select(9000).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
-    QTest::newRow("select a deleted object") << redSquare().deleteObject(1).select(1).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
-    QTest::newRow("fill with a pen as region") << redSquare().record(0x0228, {0, 1}).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
+    QTest::newRow("select beyond the table")
+        << redSquare().select(9000).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
+    QTest::newRow("select a deleted object")
+        << redSquare().deleteObject(1).select(1).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn
+        << 1;
+    QTest::newRow("fill with a pen as region")
+        << redSquare().record(0x0228, {0, 1}).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
 
     // Counts that do not fit their record.
-    QTest::newRow("polygon count past its record") << redSquare().record(0x0324, {500, 0, 0, 10, 10}).rectangle(0, 0, 5, 5).bytes()
-                                                   << Outcome::Drawn << 1;
-    QTest::newRow("polypolygon sizes past their record") << redSquare().record(0x0538, {2, 30000, 30000, 0, 0}).rectangle(0, 0, 5, 5).bytes()
-                                                         << Outcome::Drawn << 1;
-    QTest::newRow("polypolygon with 65535 polygons") << redSquare().record(0x0538, {-1, 1, 1}).rectangle(0, 0, 5, 5).bytes()
-                                                     << Outcome::Drawn << 1;
-    QTest::newRow("text longer than its record") << redSquare().record(0x0521, {30000, 0x4141}).rectangle(0, 0, 5, 5).bytes()
-                                                 << Outcome::Drawn << 1;
-    QTest::newRow("exttextout rectangle missing") << redSquare().record(0x0A32, {0, 0, 2, 6}).rectangle(0, 0, 5, 5).bytes()
-                                                  << Outcome::Drawn << 1;
-    QTest::newRow("escape longer than its record") << redSquare().escape(0x0015, QByteArray(4, 0), 30000).rectangle(0, 0, 5, 5).bytes()
-                                                   << Outcome::Drawn << 1;
-    QTest::newRow("palette longer than its record") << redSquare().record(0x00F7, {0x300, 5000, 0, 0}).rectangle(0, 0, 5, 5).bytes()
-                                                    << Outcome::Drawn << 1;
-    QTest::newRow("region scans past their record") << redSquare().record(0x06FF, {0, 6, 0, 0, 0, 900, 2, 0, 0, 9, 9, 4, 0, 5}).rectangle(0, 0, 5, 5).bytes()
-                                                    << Outcome::Drawn << 1;
+    QTest::newRow("polygon count past its record")
+        << redSquare().record(0x0324, {500, 0, 0, 10, 10}).rectangle(0, 0, 5, 5).bytes()
+        << Outcome::Drawn << 1;
+    QTest::newRow("polypolygon sizes past their record")
+        << redSquare().record(0x0538, {2, 30000, 30000, 0, 0}).rectangle(0, 0, 5, 5).bytes()
+        << Outcome::Drawn << 1;
+    QTest::newRow("polypolygon with 65535 polygons")
+        << redSquare().record(0x0538, {-1, 1, 1}).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn
+        << 1;
+    QTest::newRow("text longer than its record")
+        << redSquare().record(0x0521, {30000, 0x4141}).rectangle(0, 0, 5, 5).bytes()
+        << Outcome::Drawn << 1;
+    QTest::newRow("exttextout rectangle missing")
+        << redSquare().record(0x0A32, {0, 0, 2, 6}).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn
+        << 1;
+    QTest::newRow("escape longer than its record")
+        << redSquare().escape(0x0015, QByteArray(4, 0), 30000).rectangle(0, 0, 5, 5).bytes()
+        << Outcome::Drawn << 1;
+    QTest::newRow("palette longer than its record")
+        << redSquare().record(0x00F7, {0x300, 5000, 0, 0}).rectangle(0, 0, 5, 5).bytes()
+        << Outcome::Drawn << 1;
+    QTest::newRow("region scans past their record")
+        << redSquare()
+               .record(0x06FF, {0, 6, 0, 0, 0, 900, 2, 0, 0, 9, 9, 4, 0, 5})
+               .rectangle(0, 0, 5, 5)
+               .bytes()
+        << Outcome::Drawn << 1;
     QTest::newRow("short records of every kind") << [] {
         WmfBuilder b = redSquare();
         for (quint16 f : {0x0201, 0x020B, 0x020C, 0x0410, 0x0416, 0x0213, 0x041B, 0x061C, 0x0817,
@@ -120,37 +144,56 @@ void tst_WmfMalformed::damagedFiles_data()
 
     // Bitmaps that claim more than they carry.
     QByteArray bigDib = dib(1000, 1000, 24, {}, {QByteArray(12, '\x7f')});
-    QTest::newRow("DIB rows missing") << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1000, 1000), bigDib).bytes()
-                                      << Outcome::Drawn << 0;
+    QTest::newRow("DIB rows missing")
+        << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1000, 1000), bigDib).bytes()
+        << Outcome::Drawn << 0;
     QByteArray hugeDib = dib(1, 1, 24, {}, {QByteArray(4, 0)});
-    hugeDib[4] = '\xff', hugeDib[5] = '\xff', hugeDib[6] = '\xff', hugeDib[7] = '\x7f'; // width 2^31 - 1
-    QTest::newRow("DIB of 2^31 columns") << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), hugeDib).bytes()
-                                         << Outcome::Drawn << 0;
+    hugeDib[4] = '\xff', hugeDib[5] = '\xff', hugeDib[6] = '\xff',
+    hugeDib[7] = '\x7f'; // width 2^31 - 1
+    QTest::newRow("DIB of 2^31 columns")
+        << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), hugeDib).bytes()
+        << Outcome::Drawn << 0;
     QByteArray manyColors = dib(1, 1, 8, {}, {QByteArray(1, 0)});
     manyColors[32] = '\xff', manyColors[33] = '\xff', manyColors[34] = '\xff'; // 16M colours used
-    QTest::newRow("DIB colour table past the record") << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), manyColors).bytes()
-                                                      << Outcome::Drawn << 0;
+    QTest::newRow("DIB colour table past the record")
+        << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), manyColors).bytes()
+        << Outcome::Drawn << 0;
     QByteArray badDepth = dib(1, 1, 24, {}, {QByteArray(4, 0)});
     badDepth[14] = 7;
-    QTest::newRow("DIB of 7 bits") << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), badDepth).bytes()
-                                   << Outcome::Drawn << 0;
+    QTest::newRow("DIB of 7 bits")
+        << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), badDepth).bytes()
+        << Outcome::Drawn << 0;
     QTest::newRow("RLE runs past the bitmap")
-        << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 2, 2),
-                                  dib(2, 2, 8, {0xff000000}, {QByteArray("\xff\x00\x00\x02\xff\xff\xff\x00\x00\x05\x00\x00\x00\x00\x00\x00", 16)}, 1))
+        << redSquare()
+               .stretchDib(
+                   QRect(0, 0, 10, 10), QRect(0, 0, 2, 2),
+                   dib(2, 2, 8, {0xff000000},
+                       {QByteArray(
+                           "\xff\x00\x00\x02\xff\xff\xff\x00\x00\x05\x00\x00\x00\x00\x00\x00", 16)},
+                       1))
                .bytes()
         << Outcome::Drawn << 1;
-    QTest::newRow("DIB header alone") << redSquare().stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), QByteArray(20, '\x28')).bytes()
-                                      << Outcome::Drawn << 0;
+    QTest::newRow("DIB header alone")
+        << redSquare()
+               .stretchDib(QRect(0, 0, 10, 10), QRect(0, 0, 1, 1), QByteArray(20, '\x28'))
+               .bytes()
+        << Outcome::Drawn << 0;
 
     // Zero and negative extents and units.
-    QTest::newRow("window extent 0") << redSquare().windowExt(0, 100).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
-    QTest::newRow("scale by 0 / 0") << redSquare().record(0x0410, {0, 0, 0, 0}).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
-    QTest::newRow("standard header, window extent 0, nothing drawn") << WmfBuilder().windowExt(0, 0).bytes() << Outcome::Refused << 0;
-    QTest::newRow("map mode 99") << redSquare().mapMode(99).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
+    QTest::newRow("window extent 0")
+        << redSquare().windowExt(0, 100).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn << 1;
+    QTest::newRow("scale by 0 / 0")
+        << redSquare().record(0x0410, {0, 0, 0, 0}).rectangle(0, 0, 5, 5).bytes() << Outcome::Drawn
+        << 1;
+    QTest::newRow("standard header, window extent 0, nothing drawn")
+        << WmfBuilder().windowExt(0, 0).bytes() << Outcome::Refused << 0;
+    QTest::newRow("map mode 99") << redSquare().mapMode(99).rectangle(0, 0, 5, 5).bytes()
+                                 << Outcome::Drawn << 1;
 
     // Saved states.
-    QTest::newRow("RESTOREDC beyond the saved states") << redSquare().saveDC().restoreDC(-30000).restoreDC(32767).rectangle(0, 0, 5, 5).bytes()
-                                                       << Outcome::Drawn << 1;
+    QTest::newRow("RESTOREDC beyond the saved states")
+        << redSquare().saveDC().restoreDC(-30000).restoreDC(32767).rectangle(0, 0, 5, 5).bytes()
+        << Outcome::Drawn << 1;
 }
 
 void tst_WmfMalformed::damagedFiles()
@@ -242,7 +285,11 @@ void tst_WmfMalformed::workLimit()
     // 200,000 rectangles covering the whole picture, each with a wide outline: playback stops
     // at the work limit instead of painting them all.
     WmfBuilder b;
-    b.placeable(0, 0, 1000, 1000, 96).pen(0, 50, 0xff0000ff).select(0).brush(0, 0xffff0000).select(1);
+    b.placeable(0, 0, 1000, 1000, 96)
+        .pen(0, 50, 0xff0000ff)
+        .select(0)
+        .brush(0, 0xffff0000)
+        .select(1);
     QByteArray rect;
     for (int v : {1000, 1000, 0, 0})
         put16(rect, v);

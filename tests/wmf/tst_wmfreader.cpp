@@ -2,8 +2,8 @@
 // record list it keeps (checked against libUEMF's own dump of its test file), object slots
 // and saved states.
 
-#include "picture/loadpicture.h"
 #include "base/runtimeerror.h"
+#include "picture/loadpicture.h"
 #include "picture/wmf/wmfparser.h"
 #include "picture/wmf/wmfpicture.h"
 #include "wmfbuilder.h"
@@ -168,24 +168,21 @@ void tst_WmfReader::standardHeaderRule_data()
     // their own unit for those bounds.
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QSizeF>("twips");
-    QTest::newRow("window extent") << WmfBuilder().windowOrg(10, 10).windowExt(200, 100)
-                                          .rectangle(0, 0, 5, 5).bytes()
-                                   << QSizeF(3000, 1500);
-    QTest::newRow("negative window extent") << WmfBuilder().windowExt(-300, -40)
-                                                   .rectangle(0, 0, 5, 5).bytes()
-                                            << QSizeF(4500, 600);
-    QTest::newRow("viewport extent") << WmfBuilder().viewportExt(64, 32)
-                                            .rectangle(0, 0, 5, 5).bytes()
-                                     << QSizeF(960, 480);
-    QTest::newRow("bounds of drawing") << WmfBuilder().rectangle(10, 20, 110, 70)
-                                              .lineTo(200, 20).bytes()
-                                       << QSizeF(200 * 15, 70 * 15);
-    QTest::newRow("twips map mode") << WmfBuilder().mapMode(6).rectangle(0, 0, 1440, -720)
-                                           .bytes()
-                                    << QSizeF(1440, 720);
-    QTest::newRow("lometric map mode") << WmfBuilder().mapMode(2).windowExt(5, 5)
-                                              .rectangle(0, 0, 254, -508).bytes()
-                                       << QSizeF(1440, 2880);
+    QTest::newRow("window extent")
+        << WmfBuilder().windowOrg(10, 10).windowExt(200, 100).rectangle(0, 0, 5, 5).bytes()
+        << QSizeF(3000, 1500);
+    QTest::newRow("negative window extent")
+        << WmfBuilder().windowExt(-300, -40).rectangle(0, 0, 5, 5).bytes() << QSizeF(4500, 600);
+    QTest::newRow("viewport extent")
+        << WmfBuilder().viewportExt(64, 32).rectangle(0, 0, 5, 5).bytes() << QSizeF(960, 480);
+    QTest::newRow("bounds of drawing")
+        << WmfBuilder().rectangle(10, 20, 110, 70).lineTo(200, 20).bytes()
+        << QSizeF(200 * 15, 70 * 15);
+    QTest::newRow("twips map mode")
+        << WmfBuilder().mapMode(6).rectangle(0, 0, 1440, -720).bytes() << QSizeF(1440, 720);
+    QTest::newRow("lometric map mode")
+        << WmfBuilder().mapMode(2).windowExt(5, 5).rectangle(0, 0, 254, -508).bytes()
+        << QSizeF(1440, 2880);
     QTest::newRow("window set after drawing starts")
         << WmfBuilder().windowExt(100, 100).rectangle(0, 0, 5, 5).windowExt(400, 400).bytes()
         << QSizeF(1500, 1500);
@@ -215,7 +212,9 @@ void tst_WmfReader::corpusSizes_data()
         QSizeF expected;
         if (qFromLittleEndian<quint32>(bytes.constData()) == 0x9AC6CDD7u) {
             // The formula, from the header read here independently of the reader.
-            auto s16 = [&](int at) { return double(qFromLittleEndian<qint16>(bytes.constData() + at)); };
+            auto s16 = [&](int at) {
+                return double(qFromLittleEndian<qint16>(bytes.constData() + at));
+            };
             const double inch = qFromLittleEndian<quint16>(bytes.constData() + 14);
             expected = QSizeF(std::abs(s16(10) - s16(6)) * 1440 / inch,
                               std::abs(s16(12) - s16(8)) * 1440 / inch);
@@ -246,8 +245,10 @@ void tst_WmfReader::corpusSizes()
     } else {
         // text.wmf: no window at all, so the bounds of its text (20-unit fonts at y 0 to 340,
         // one line turned by 60 degrees) at 96 per inch.
-        QVERIFY2(size.width() > 150 * 15 && size.width() < 450 * 15, qPrintable(QString::number(size.width())));
-        QVERIFY2(size.height() > 340 * 15 && size.height() < 450 * 15, qPrintable(QString::number(size.height())));
+        QVERIFY2(size.width() > 150 * 15 && size.width() < 450 * 15,
+                 qPrintable(QString::number(size.width())));
+        QVERIFY2(size.height() > 340 * 15 && size.height() < 450 * 15,
+                 qPrintable(QString::number(size.height())));
     }
     // Played at its own size it draws something.
     const QImage image = render(*picture, naturalPixels(*picture).boundedTo(QSize(2000, 2000)));

@@ -39,9 +39,10 @@ QByteArray quadDib(int bpp, bool topDown = false)
         return dib(2, 2, 8, palette, {QByteArray("\x00\x01", 2), QByteArray("\x02\x03", 2)}, 0,
                    topDown);
     case 24:
-        return dib(2, 2, 24, {},
-                   {QByteArray("\x00\x00\xff\x00\xff\x00", 6), QByteArray("\xff\x00\x00\x00\xff\xff", 6)},
-                   0, topDown);
+        return dib(
+            2, 2, 24, {},
+            {QByteArray("\x00\x00\xff\x00\xff\x00", 6), QByteArray("\xff\x00\x00\x00\xff\xff", 6)},
+            0, topDown);
     default:
         return dib(2, 2, 32, {},
                    {QByteArray("\x00\x00\xff\x00\x00\xff\x00\x00", 8),
@@ -216,7 +217,8 @@ void tst_WmfRecords::dibDepths_data()
     QTest::addColumn<QByteArray>("bitmap");
     QTest::addColumn<QList<QRgb>>("quarters"); // top left, top right, bottom left, bottom right
     const QList<QRgb> quad{kRed, kGreen, kBlue, kYellow};
-    QTest::newRow("1 bit") << dib(2, 2, 1, {kRed, kBlue}, {QByteArray("\x40", 1), QByteArray("\x80", 1)})
+    QTest::newRow("1 bit") << dib(2, 2, 1, {kRed, kBlue},
+                                  {QByteArray("\x40", 1), QByteArray("\x80", 1)})
                            << QList<QRgb>{kRed, kBlue, kBlue, kRed};
     QTest::newRow("4 bits") << quadDib(4) << quad;
     QTest::newRow("8 bits") << quadDib(8) << quad;
@@ -224,15 +226,25 @@ void tst_WmfRecords::dibDepths_data()
     QTest::newRow("32 bits") << quadDib(32) << quad;
     QTest::newRow("24 bits top-down") << quadDib(24, true) << quad;
     // RLE: bottom row first; a run of one for each pixel, end of line, end of bitmap.
-    QTest::newRow("RLE8") << dib(2, 2, 8, quad, {QByteArray("\x01\x02\x01\x03\x00\x00\x01\x00\x01\x01\x00\x01", 12)}, 1)
+    QTest::newRow("RLE8") << dib(2, 2, 8, quad,
+                                 {QByteArray("\x01\x02\x01\x03\x00\x00\x01\x00\x01\x01\x00\x01",
+                                             12)},
+                                 1)
                           << quad;
-    QTest::newRow("RLE4") << dib(2, 2, 4, quad, {QByteArray("\x02\x23\x00\x00\x02\x01\x00\x01", 8)}, 2)
+    QTest::newRow("RLE4") << dib(2, 2, 4, quad, {QByteArray("\x02\x23\x00\x00\x02\x01\x00\x01", 8)},
+                                 2)
                           << quad;
     // Absolute runs of four pixels (4 x 2) in RLE8, and of three (padded to a word) in RLE4.
-    QTest::newRow("RLE8 absolute") << dib(4, 2, 8, quad, {QByteArray("\x00\x04\x02\x02\x03\x03\x00\x00\x00\x04\x00\x00\x01\x01\x00\x01", 16)}, 1)
-                                   << quad;
-    QTest::newRow("RLE4 absolute") << dib(4, 2, 4, quad, {QByteArray("\x00\x03\x22\x30\x01\x30\x00\x00\x00\x03\x00\x10\x01\x10\x00\x01", 16)}, 2)
-                                   << quad;
+    QTest::newRow("RLE8 absolute")
+        << dib(4, 2, 8, quad,
+               {QByteArray("\x00\x04\x02\x02\x03\x03\x00\x00\x00\x04\x00\x00\x01\x01\x00\x01", 16)},
+               1)
+        << quad;
+    QTest::newRow("RLE4 absolute")
+        << dib(4, 2, 4, quad,
+               {QByteArray("\x00\x03\x22\x30\x01\x30\x00\x00\x00\x03\x00\x10\x01\x10\x00\x01", 16)},
+               2)
+        << quad;
 }
 
 void tst_WmfRecords::dibDepths()
@@ -240,7 +252,8 @@ void tst_WmfRecords::dibDepths()
     QFETCH(QByteArray, bitmap);
     QFETCH(QList<QRgb>, quarters);
     const int width = qFromLittleEndian<qint32>(bitmap.constData() + 4);
-    const QImage image = renderSquare(square().stretchDib(QRect(0, 0, 100, 100), QRect(0, 0, width, 2), bitmap));
+    const QImage image =
+        renderSquare(square().stretchDib(QRect(0, 0, 100, 100), QRect(0, 0, width, 2), bitmap));
     QVERIFY(near(image.pixel(25, 25), quarters[0]));
     QVERIFY(near(image.pixel(75, 25), quarters[1]));
     QVERIFY(near(image.pixel(25, 75), quarters[2]));
@@ -252,7 +265,8 @@ void tst_WmfRecords::dibRecords()
     // DIBSTRETCHBLT of the right column onto the left half; DIBBITBLT of one pixel at a
     // logical point; a negative destination width mirrors.
     const QByteArray quad = quadDib(24);
-    QImage image = renderSquare(square().dibStretchBlt(QRect(0, 0, 50, 100), QRect(1, 0, 1, 2), quad));
+    QImage image =
+        renderSquare(square().dibStretchBlt(QRect(0, 0, 50, 100), QRect(1, 0, 1, 2), quad));
     QVERIFY(near(image.pixel(25, 25), kGreen));
     QVERIFY(near(image.pixel(25, 75), kYellow));
     QVERIFY(near(image.pixel(75, 50), kWhite));
@@ -327,7 +341,8 @@ void tst_WmfRecords::rasterOperations()
                                           .select(2)
                                           .rop2(rop2)
                                           .rectangle(20, 20, 80, 80));
-    QVERIFY2(near(image.pixel(50, 50), result, 8), qPrintable(QString::number(image.pixel(50, 50), 16)));
+    QVERIFY2(near(image.pixel(50, 50), result, 8),
+             qPrintable(QString::number(image.pixel(50, 50), 16)));
     QVERIFY(near(image.pixel(5, 5), kRed, 8));
 }
 
@@ -357,7 +372,7 @@ void tst_WmfRecords::clipRecords()
 void tst_WmfRecords::textAlignment_data()
 {
     QTest::addColumn<int>("align");
-    QTest::addColumn<int>("side"); // -1 text left of x = 100, 0 across it, 1 right of it
+    QTest::addColumn<int>("side");  // -1 text left of x = 100, 0 across it, 1 right of it
     QTest::addColumn<int>("above"); // -1 above y = 100, 1 below it, 0 across (baseline)
     QTest::newRow("left top") << 0 << 1 << 1;
     QTest::newRow("right top") << 2 << -1 << 1;
@@ -469,16 +484,18 @@ void tst_WmfRecords::largeTextFromMasks()
 
 void tst_WmfRecords::escapementTurnsText()
 {
-    const QImage image = render(*loadWmf(WmfBuilder()
-                                             .placeable(0, 0, 200, 200, 96)
-                                             .font(-24, QStringLiteral("DejaVu Sans"), 700, false, 900)
-                                             .select(0)
-                                             .bkMode(1)
-                                             .textOut(100, 180, "Upwards")
-                                             .bytes()),
-                                QSize(200, 200));
+    const QImage image =
+        render(*loadWmf(WmfBuilder()
+                            .placeable(0, 0, 200, 200, 96)
+                            .font(-24, QStringLiteral("DejaVu Sans"), 700, false, 900)
+                            .select(0)
+                            .bkMode(1)
+                            .textOut(100, 180, "Upwards")
+                            .bytes()),
+               QSize(200, 200));
     const QRect box = boundsOf(image, kBlack, 100);
-    QVERIFY2(box.height() > 2 * box.width(), qPrintable(QStringLiteral("%1 x %2").arg(box.width()).arg(box.height())));
+    QVERIFY2(box.height() > 2 * box.width(),
+             qPrintable(QStringLiteral("%1 x %2").arg(box.width()).arg(box.height())));
     QVERIFY(box.bottom() <= 182);
 }
 
@@ -538,12 +555,9 @@ void tst_WmfRecords::patternBrush()
 void tst_WmfRecords::arcsAndPies()
 {
     // PIE from 0 to 90 degrees, counter-clockwise: the top-right quarter of the circle.
-    const QImage image = renderSquare(square()
-                                          .pen(5, 0, 0)
-                                          .select(0)
-                                          .brush(0, kRed)
-                                          .select(1)
-                                          .record(0x081A, {0, 50, 50, 100, 100, 100, 0, 0}));
+    const QImage image =
+        renderSquare(square().pen(5, 0, 0).select(0).brush(0, kRed).select(1).record(
+            0x081A, {0, 50, 50, 100, 100, 100, 0, 0}));
     QVERIFY(near(image.pixel(70, 30), kRed));
     QVERIFY(near(image.pixel(30, 30), kWhite));
     QVERIFY(near(image.pixel(70, 70), kWhite));
@@ -558,10 +572,8 @@ void tst_WmfRecords::regions()
         put16(region, v);
     for (int v : {4, 10, 50, 10, 40, 60, 90, 4}) // scan: 2 rectangles between y 10 and 50
         put16(region, v);
-    const QImage image = renderSquare(square()
-                                          .brush(0, kBlue)
-                                          .recordBytes(0x06FF, region)
-                                          .record(0x0228, {1, 0}));
+    const QImage image =
+        renderSquare(square().brush(0, kBlue).recordBytes(0x06FF, region).record(0x0228, {1, 0}));
     QVERIFY(near(image.pixel(20, 30), kBlue));
     QVERIFY(near(image.pixel(80, 30), kBlue));
     QVERIFY(near(image.pixel(50, 30), kWhite));
@@ -651,10 +663,12 @@ void tst_WmfRecords::thinOutlinesLightWholePixels()
     const QImage image = renderSquare(b);
     for (const QPoint p : {QPoint(20, 40), QPoint(79, 40), QPoint(50, 20), QPoint(50, 59),
                            QPoint(50, 70), QPoint(50, 80), QPoint(90, 90), QPoint(10, 5)})
-        QVERIFY2(near(image.pixel(p), kBlack, 10), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+        QVERIFY2(near(image.pixel(p), kBlack, 10),
+                 qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
     for (const QPoint p : {QPoint(19, 40), QPoint(80, 40), QPoint(50, 19), QPoint(50, 60),
                            QPoint(50, 69), QPoint(50, 71), QPoint(50, 79), QPoint(91, 90)})
-        QVERIFY2(near(image.pixel(p), kWhite, 10), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+        QVERIFY2(near(image.pixel(p), kWhite, 10),
+                 qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
     QVERIFY(near(image.pixel(21, 40), kRed, 10));
     QVERIFY(near(image.pixel(78, 58), kRed, 10));
 

@@ -26,8 +26,10 @@ QRgb at(const QImage &image, QSizeF canvas, double x, double y)
 bool around(const QImage &image, QSizeF canvas, double x, double y, QRgb color)
 {
     const int radius = std::max(6, image.width() / 25);
-    const QPoint c(int(x / canvas.width() * image.width()), int(y / canvas.height() * image.height()));
-    return countNear(image, color, QRect(c - QPoint(radius, radius), QSize(2 * radius + 1, 2 * radius + 1))) > 0;
+    const QPoint c(int(x / canvas.width() * image.width()),
+                   int(y / canvas.height() * image.height()));
+    return countNear(image, color,
+                     QRect(c - QPoint(radius, radius), QSize(2 * radius + 1, 2 * radius + 1))) > 0;
 }
 
 QImage renderFile(const QString &file, double scale = 1.0)
@@ -112,8 +114,8 @@ void tst_WmfRender::generatedShapes()
     QVERIFY(near(at(image, canvas, 350, 60), kWhite));
     QVERIFY(around(image, canvas, 330, 150, kBlack));
     QVERIFY(around(image, canvas, 380, 175, kBlack));
-    const QRect word(int(image.width() * 0.68), int(image.height() * 0.82), int(image.width() * 0.3),
-                     int(image.height() * 0.16));
+    const QRect word(int(image.width() * 0.68), int(image.height() * 0.82),
+                     int(image.width() * 0.3), int(image.height() * 0.16));
     QVERIFY(countNear(image, kBlack, word, 90) > 100);
 }
 
@@ -127,7 +129,8 @@ void tst_WmfRender::generatedText()
     // text.svg: a grey guide at x = 200; "Start" (red) starts on it, "Middle" (green) is
     // centred on it, "End" (blue) ends on it; "Turned" (purple) runs at 45 degrees.
     QFETCH(QString, file);
-    const QImage image = renderFile(QString(file).replace(QLatin1String("shapes"), QLatin1String("text")));
+    const QImage image =
+        renderFile(QString(file).replace(QLatin1String("shapes"), QLatin1String("text")));
     // The guide's column, wherever the generator put the canvas.
     int guide = 0, most = 0;
     for (int x = 0; x < image.width(); ++x) {
@@ -144,14 +147,16 @@ void tst_WmfRender::generatedText()
     const int slack = image.width() / 50 + 2;
     QVERIFY2(std::abs(start.left() - guide) <= slack, qPrintable(QString::number(start.left())));
     QVERIFY2(std::abs(end.right() - guide) <= slack, qPrintable(QString::number(end.right())));
-    QVERIFY2(std::abs(middle.center().x() - guide) <= slack, qPrintable(QString::number(middle.center().x())));
+    QVERIFY2(std::abs(middle.center().x() - guide) <= slack,
+             qPrintable(QString::number(middle.center().x())));
     QVERIFY(start.top() < middle.top() && middle.top() < end.top());
     const QRect turned = boundsOf(image, 0xff800080, 60);
     QVERIFY(!turned.isEmpty());
     const double aspect = double(turned.width()) / turned.height();
     QVERIFY2(aspect > 0.6 && aspect < 1.6, qPrintable(QString::number(aspect)));
-    QVERIFY(countNear(image, kBlack, QRect(0, image.height() * 2 / 3, image.width() / 2,
-                                           image.height() / 3), 90) > 100);
+    QVERIFY(countNear(image, kBlack,
+                      QRect(0, image.height() * 2 / 3, image.width() / 2, image.height() / 3),
+                      90) > 100);
 }
 
 void tst_WmfRender::generatedImage_data()
@@ -164,7 +169,8 @@ void tst_WmfRender::generatedImage()
     // image.svg, 300 x 200: a 16 x 16 picture of four quarters stretched onto (50..250,
     // 20..180), framed in black. The generators write it as a STRETCHDIB record.
     QFETCH(QString, file);
-    const QImage image = renderFile(QString(file).replace(QLatin1String("shapes"), QLatin1String("image")));
+    const QImage image =
+        renderFile(QString(file).replace(QLatin1String("shapes"), QLatin1String("image")));
     const QSizeF canvas(300, 200);
     QVERIFY(near(at(image, canvas, 100, 60), kRed));
     QVERIFY(near(at(image, canvas, 200, 60), kGreen));
@@ -182,8 +188,9 @@ void tst_WmfRender::generatedClip()
     QVERIFY(near(at(image, canvas, 150, 90), 0xffff8000));
     QVERIFY(near(at(image, canvas, 190, 190), kBlue));
     QVERIFY(near(at(image, canvas, 250, 250), kWhite));
-    QVERIFY(countNear(image, 0xff008000, QRect(0, image.height() / 2, image.width() / 2,
-                                               image.height() / 2), 60) > 50);
+    QVERIFY(countNear(image, 0xff008000,
+                      QRect(0, image.height() / 2, image.width() / 2, image.height() / 2),
+                      60) > 50);
     // Inkscape drops the clip path and the dashes but draws the rest.
     const QImage ink = renderFile(QStringLiteral("inkscape/curves.wmf"));
     QVERIFY(near(at(ink, canvas, 150, 90), 0xffff8000));
@@ -206,7 +213,8 @@ void tst_WmfRender::vectorAtFourTimes()
     }
     int steps = 0;
     for (int i = 1; i < edge.size(); ++i) {
-        QVERIFY2(std::abs(edge[i] - edge[i - 1]) <= 2, qPrintable(QString::number(edge[i] - edge[i - 1])));
+        QVERIFY2(std::abs(edge[i] - edge[i - 1]) <= 2,
+                 qPrintable(QString::number(edge[i] - edge[i - 1])));
         steps += edge[i] != edge[i - 1];
     }
     QVERIFY2(steps > edge.size() * 3 / 4, qPrintable(QString::number(steps)));
@@ -232,7 +240,8 @@ void tst_WmfRender::staysInsideTarget()
 {
     // Drawn through the painter's own transform, clipped to the target rectangle even where
     // the file draws outside its frame.
-    const auto picture = loadWmf(square().brush(0, kRed).select(0).rectangle(-500, -500, 600, 600).bytes());
+    const auto picture =
+        loadWmf(square().brush(0, kRed).select(0).rectangle(-500, -500, 600, 600).bytes());
     QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);
     image.fill(kWhite);
     QPainter painter(&image);
@@ -285,8 +294,10 @@ void tst_WmfRender::corpusAtFourTimes()
     natural.scale(natural.boundedTo(QSize(750, 750)), Qt::KeepAspectRatio);
     const QImage small = render(*picture, natural);
     const QImage large = render(*picture, natural * 4);
-    const double inkSmall = 1.0 - double(countNear(small, kWhite, {}, 8)) / (small.width() * small.height());
-    const double inkLarge = 1.0 - double(countNear(large, kWhite, {}, 8)) / (large.width() * large.height());
+    const double inkSmall =
+        1.0 - double(countNear(small, kWhite, {}, 8)) / (small.width() * small.height());
+    const double inkLarge =
+        1.0 - double(countNear(large, kWhite, {}, 8)) / (large.width() * large.height());
     QVERIFY(inkSmall > 0);
     QVERIFY2(std::abs(inkLarge - inkSmall) < 0.1 + inkSmall / 2,
              qPrintable(QStringLiteral("%1 %2").arg(inkSmall).arg(inkLarge)));
