@@ -10,9 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <map>
 #include <unistd.h>
 
 using namespace lumora;
@@ -82,6 +85,93 @@ qsizetype gifDescriptor(const QByteArray &gif)
     return at < gif.size() && gif[at] == char(0x2C) ? at : -1;
 }
 
+// Writes LZW codes of 8-bit colour indices as a GIF encoder does, but lets the code table
+// fill up: from then on it goes on with 12-bit codes that add no entries, as encoders that
+// defer the clear code do, until `clearAt` pixels, where it clears and starts again. Counts
+// the codes written while the table was full into `deferred`.
+QByteArray deferredClearLzw(const QByteArray &pixels, qsizetype clearAt, int *deferred)
+{
+    constexpr int kClear = 256, kEnd = 257, kMaxCodes = 4096;
+    QByteArray out;
+    quint32 bits = 0;
+    int bitCount = 0;
+    int width = 9;
+    const auto put = [&](int code) {
+        bits |= quint32(code) << bitCount;
+        for (bitCount += width; bitCount >= 8; bitCount -= 8, bits >>= 8)
+            out.append(char(bits & 0xFF));
+    };
+    std::map<std::pair<int, uchar>, int> table;
+    int next = 0;      // the encoder's next entry, one ahead of the decoder's
+    int known = 0;     // entries the decoder has once it has read the codes so far
+    bool first = true; // the first code after a clear adds nothing for the decoder
+    const auto clear = [&] {
+        put(kClear);
+        table.clear();
+        width = 9;
+        next = known = kClear + 2;
+        first = true;
+    };
+    const auto send = [&](int code) {
+        put(code);
+        *deferred += known == kMaxCodes;
+        if (!first && known < kMaxCodes && ++known == (1 << width) && width < 12)
+            ++width;
+        first = false;
+    };
+    clear();
+    int prefix = uchar(pixels[0]);
+    for (qsizetype i = 1; i < pixels.size(); ++i) {
+        const uchar c = uchar(pixels[i]);
+        if (const auto it = table.find({prefix, c}); it != table.end()) {
+            prefix = it->second;
+            continue;
+        }
+        send(prefix);
+        if (next < kMaxCodes)
+            table[{prefix, c}] = next++;
+        if (i >= clearAt && clearAt > 0) {
+            clear();
+            clearAt = 0;
+        }
+        prefix = c;
+    }
+    send(prefix);
+    put(kEnd);
+    if (bitCount > 0)
+        out.append(char(bits & 0xFF));
+    QByteArray blocks;
+    for (qsizetype at = 0; at < out.size(); at += 255) {
+        const QByteArray block = out.mid(at, 255);
+        blocks += char(block.size()) + block;
+    }
+    return blocks + '\0';
+}
+
+// A noisy picture of 256 colours whose LZW stream (above) fills the code table early.
+QByteArray deferredClearGif(int width, int height, int *deferred)
+{
+    QByteArray gif("GIF89a");
+    const auto le16 = [&](int v) { gif += char(v & 0xFF) + QByteArray(1, char(v >> 8)); };
+    le16(width);
+    le16(height);
+    gif += QByteArray("\xF7\x00\x00", 3); // global table of 256 colours
+    for (int i = 0; i < 256; ++i)
+        gif.append(char(i)).append(char(255 - i)).append(char(i * 7));
+    gif += ',';
+    le16(0);
+    le16(0);
+    le16(width);
+    le16(height);
+    gif += '\0';
+    QByteArray pixels(qsizetype(width) * height, '\0');
+    QRandomGenerator random(7);
+    for (qsizetype i = 0; i < pixels.size(); ++i)
+        pixels[i] = char((i / 3) % 2 ? random.bounded(256) : i % 5); // noise and short runs
+    gif += '\x08' + deferredClearLzw(pixels, pixels.size() * 3 / 4, deferred);
+    return gif + ';';
+}
+
 } // namespace
 
 class TestPictures final : public QObject {
@@ -108,6 +198,7 @@ private slots:
     void sniffsContentNotName();
     void loadPictureErrors();
     void unreadableFile();
+    void deferredClearGif();
 };
 
 void TestPictures::initTestCase()
@@ -471,6 +562,31 @@ void TestPictures::unreadableFile()
     } catch (const RuntimeError &e) {
         QCOMPARE(e.number(), errors::PermissionDenied);
     }
+}
+
+// A GIF whose code table fills up and goes on without a clear code: decoded as ImageMagick
+// decodes it, not refused.
+void TestPictures::deferredClearGif()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    int deferred = 0;
+    const QByteArray gif = ::deferredClearGif(160, 120, &deferred);
+    QVERIFY2(deferred > 1000, "the stream goes on long after the table is full");
+    const QString path = dir.filePath(QStringLiteral("deferred.gif"));
+    writeFile(path, gif);
+    QString im = QStandardPaths::findExecutable(QStringLiteral("convert-im6.q16"));
+    if (im.isEmpty())
+        im = QStringLiteral("convert");
+    const QString reference = dir.filePath(QStringLiteral("deferred.png"));
+    QCOMPARE(
+        QProcess::execute(im, {path, QStringLiteral("-depth"), QStringLiteral("8"), reference}), 0);
+    const Outcome outcome = decode(gif);
+    QVERIFY2(!outcome.image.isNull(), qPrintable(QStringLiteral("error %1").arg(outcome.error)));
+    const QImage expected(reference);
+    QCOMPARE(outcome.image.size(), expected.size());
+    const testing::PictureDifference difference = testing::comparePictures(outcome.image, expected);
+    QVERIFY2(difference.largest == 0, qPrintable(difference.describe()));
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
