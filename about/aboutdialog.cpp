@@ -5,6 +5,7 @@
 #include "base/runtimeerror.h"
 #include "picture/loadpicture.h"
 #include "runtime/appinfo.h"
+#include "runtime/form.h"
 #include "runtime/handlerguard.h"
 #include "runtime/picturebox.h"
 
@@ -23,14 +24,6 @@ namespace {
 const QColor kBlack(0, 0, 0);
 const QColor kLinkBlue(0, 0, 255);
 const QColor kGroove(128, 128, 128);
-
-QFont formFont(bool bold, double points = 8.25)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
 
 void setTextColor(QLabel &label, const QColor &color)
 {
@@ -74,7 +67,7 @@ AboutDialog::AboutDialog(runtime::Dialogs &dialogs, Registry &registry, OpenUrl 
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Lumora"));
-    setFont(formFont(false));
+    setFont(runtime::formFont());
     setFixedSize(m_scale.toPixels(5730, 3555));
     buildControls();
     showLogo();
@@ -92,7 +85,7 @@ QLabel *AboutDialog::addLabel(const QString &name, const QString &caption, QRect
 {
     auto *label = new QLabel(caption, this);
     label->setObjectName(name);
-    label->setFont(formFont(true));
+    label->setFont(runtime::formFont(8.25, true));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     label->setGeometry(geometry);
@@ -109,10 +102,10 @@ void AboutDialog::buildControls()
 
     m_lblTitle = addLabel(QStringLiteral("lblTitle"), QStringLiteral("Application Title"),
                           pixels(1680, 240, 3885, 480));
-    m_lblTitle->setFont(formFont(true, 9.75));
+    m_lblTitle->setFont(runtime::formFont(9.75, true));
     m_lblVersion = addLabel(QStringLiteral("lblVersion"), QStringLiteral("Version"),
                             pixels(1680, 720, 2085, 225));
-    m_lblVersion->setFont(formFont(false));
+    m_lblVersion->setFont(runtime::formFont());
     m_lblDescription = addLabel(
         QStringLiteral("lblDescription"),
         QStringLiteral(
@@ -137,7 +130,7 @@ void AboutDialog::buildControls()
         addLabel(QStringLiteral("Label2"), QStringLiteral("E-Mail:"), pixels(135, 3285, 600, 195));
     m_lblurl = new LinkLabel(kContactAddress, this);
     m_lblurl->setObjectName(QStringLiteral("lblurl"));
-    m_lblurl->setFont(formFont(true));
+    m_lblurl->setFont(runtime::formFont(8.25, true));
     m_lblurl->setGeometry(pixels(855, 3285, 1470, 195));
     m_lblurl->setCursor(linkCursor());
     setTextColor(*m_lblurl, kLinkBlue);

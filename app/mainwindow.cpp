@@ -7,6 +7,7 @@
 #include "image/imagecommands.h"
 #include "print/printcommands.h"
 #include "runtime/appinfo.h"
+#include "runtime/form.h"
 #include "runtime/handlerguard.h"
 #include "show/showcommands.h"
 
@@ -230,10 +231,7 @@ void MainWindow::buildStatusBar()
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("StatBar"));
     bar->setSizeGripEnabled(true);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    bar->setFont(font);
+    bar->setFont(runtime::formFont(8.25, true));
     m_panels = std::make_unique<runtime::StatusPanels>(*bar, std::vector<int>{1440, 4905, 1635},
                                                        runtime::screenScale());
     m_panels->setText(3, runtime::App::Title());

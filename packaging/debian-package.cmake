@@ -25,9 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/lumora")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The linked libraries come from dpkg-shlibdeps; these are what the program loads or starts
 # by name at run time: Qt's X11 platform plugin, the SQLite driver the help engine reads
-# lumora.hlp with, and xdg-open, which opens the About box's mail link.
+# lumora.hlp with, xdg-open, which opens the About box's mail link, and the forms' font.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, xdg-utils, fonts-liberation2")
 # The About box starts a system-information tool when one is installed.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "hardinfo")
 

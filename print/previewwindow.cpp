@@ -2,6 +2,7 @@
 
 #include "print/printlayout.h"
 #include "runtime/errortrap.h"
+#include "runtime/form.h"
 #include "runtime/handlerguard.h"
 
 #include <QCloseEvent>
@@ -80,10 +81,7 @@ QPushButton *PreviewWindow::makeButton(const QString &name, const QString &capti
 {
     auto *button = new QPushButton(caption, this);
     button->setObjectName(name);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    button->setFont(font);
+    button->setFont(runtime::formFont(8.25, true));
     place(*button, left, kButtonTop, kButtonWidth, kButtonHeight);
     connect(button, &QPushButton::clicked, this, [this, handler] {
         runtime::guard(m_host.dialogs(), [this, handler] { (this->*handler)(); });

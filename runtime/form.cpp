@@ -80,4 +80,14 @@ int mousePointer(const QWidget &form)
                                                      : vbDefault;
 }
 
+QFont formFont(double points, bool bold)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
 } // namespace lumora::runtime

@@ -2,6 +2,7 @@
 
 #include "runtime/twips.h"
 
+#include <QFont>
 #include <QWidget>
 
 namespace lumora::runtime {
@@ -32,5 +33,10 @@ void moveForm(QWidget &client, double left, double top, double width, double hei
 enum MousePointer : int { vbDefault = 0, vbArrow = 1, vbHourglass = 11 };
 void setMousePointer(QWidget &form, int pointer);
 int mousePointer(const QWidget &form);
+
+// The font of the fixed-size forms. Their sizes in twips were designed for a narrow 8-point
+// sans serif; a font with Arial's metrics (Liberation Sans, which the package depends on) fits
+// every caption in them, where the desktop's default sans serif is wider and cuts some.
+QFont formFont(double points = 8.25, bool bold = false);
 
 } // namespace lumora::runtime

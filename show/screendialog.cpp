@@ -4,6 +4,7 @@
 #include "runtime/appinfo.h"
 #include "runtime/dialogs.h"
 #include "runtime/errortrap.h"
+#include "runtime/form.h"
 #include "runtime/handlerguard.h"
 #include "show/showplayer.h"
 #include "show/toplevel.h"
@@ -43,9 +44,7 @@ ScreenDialog::ScreenDialog(runtime::MainHost &host, ShowSettings &settings)
     setObjectName(QStringLiteral("frmscreen"));
     setWindowTitle(QStringLiteral("File Selection"));
     setModal(false);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(runtime::formFont());
     buildControls();
     placeControls();
     connectHandlers();
