@@ -159,6 +159,10 @@ void readPalette(QByteArrayView bytes, qsizetype start, quint32 declared, int en
         return; // a table beside direct colours only advises 8-bit displays
     const qint64 most = qint64(1) << result.bitCount;
     qint64 count = declared == 0 ? most : std::min<qint64>(declared, most);
+    // Pixels said to start inside the headers are a writer's slip (the offset leaves out the
+    // colour table); other readers take the pixels to follow the whole table, and so do we.
+    if (entryBytes == 4 && result.pixelOffset <= start)
+        result.pixelOffset = start + count * entryBytes;
     // The table cannot run into the pixels or past the file; OS/2 1.x files with a short
     // table are known only by where their pixels start.
     const qint64 end = result.pixelOffset >= start ? result.pixelOffset : bytes.size();

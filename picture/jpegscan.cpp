@@ -308,9 +308,16 @@ int exifOrientation(QByteArrayView tiff)
             return 1;
         if (u16(entry) != 0x0112)
             continue;
-        const bool isShort = u16(entry + 2) == 3 && u32(entry + 4) >= 1;
-        const int value = isShort ? u16(entry + 8) : 1;
-        return value >= 1 && value <= 8 ? value : 1;
+        // Normally a short; some cameras write it as a (signed) long, which others read too.
+        const quint16 type = u16(entry + 2);
+        if (u32(entry + 4) < 1)
+            return 1;
+        qint64 value = 1;
+        if (type == 3 || type == 8)
+            value = u16(entry + 8);
+        else if (type == 4 || type == 9)
+            value = u32(entry + 8);
+        return value >= 1 && value <= 8 ? int(value) : 1;
     }
     return 1;
 }
