@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QString>
 #include <algorithm>
 #include <cstdlib>
@@ -50,6 +51,83 @@ inline PictureDifference comparePictures(const QImage &actual, const QImage &exp
     const qint64 channels =
         4 * qint64(std::min(a.width(), e.width())) * std::min(a.height(), e.height());
     result.mean = channels > 0 ? double(total) / double(channels) : 0;
+    return result;
+}
+
+// `image` flattened onto white, 32 bits a pixel, for comparing pictures whose transparent parts
+// two decoders may fill differently.
+inline QImage onWhite(const QImage &image)
+{
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    return flat;
+}
+
+// How far two renderings of one drawing are apart, measured so that anti-aliasing and small
+// shifts do not count but a blank, black, misplaced or wrongly coloured drawing does: both are
+// averaged down to a grid of `cells` by `cells` and compared cell by cell; and the boxes that
+// hold their ink (pixels well away from white) are compared, as fractions of the picture.
+struct CoarseDifference {
+    double meanCell = 0;     // mean channel difference of the averaged cells, 0..255
+    double worstCell = 0;    // the largest one
+    double inkBoxShift = 0;  // the largest move of an edge of the ink box, as a fraction
+    double inkCoverage[2]{}; // the share of pixels that are ink, actual and expected
+
+    QString describe() const
+    {
+        return QStringLiteral("cells differ by %1 on average, %2 at most; ink box moved by %3; "
+                              "ink covers %4 here, %5 in the reference")
+            .arg(meanCell, 0, 'f', 1)
+            .arg(worstCell, 0, 'f', 1)
+            .arg(inkBoxShift, 0, 'f', 3)
+            .arg(inkCoverage[0], 0, 'f', 3)
+            .arg(inkCoverage[1], 0, 'f', 3);
+    }
+};
+
+inline QRectF inkBox(const QImage &flat, double &coverage)
+{
+    QRect box;
+    qint64 ink = 0;
+    for (int y = 0; y < flat.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(flat.constScanLine(y));
+        for (int x = 0; x < flat.width(); ++x) {
+            if (std::min({qRed(line[x]), qGreen(line[x]), qBlue(line[x])}) < 160) {
+                box |= QRect(x, y, 1, 1);
+                ++ink;
+            }
+        }
+    }
+    coverage = double(ink) / std::max<qint64>(1, qint64(flat.width()) * flat.height());
+    return QRectF(box.x() / double(flat.width()), box.y() / double(flat.height()),
+                  box.width() / double(flat.width()), box.height() / double(flat.height()));
+}
+
+inline CoarseDifference compareCoarsely(const QImage &actual, const QImage &expected, int cells)
+{
+    const QImage a = onWhite(actual.scaled(expected.size()));
+    const QImage e = onWhite(expected);
+    CoarseDifference result;
+    const QImage ga = a.scaled(cells, cells, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage ge = e.scaled(cells, cells, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (int y = 0; y < cells; ++y) {
+        for (int x = 0; x < cells; ++x) {
+            const QRgb pa = ga.pixel(x, y);
+            const QRgb pe = ge.pixel(x, y);
+            const double d = (std::abs(qRed(pa) - qRed(pe)) + std::abs(qGreen(pa) - qGreen(pe)) +
+                              std::abs(qBlue(pa) - qBlue(pe))) /
+                             3.0;
+            result.meanCell += d / (cells * cells);
+            result.worstCell = std::max(result.worstCell, d);
+        }
+    }
+    const QRectF ba = inkBox(a, result.inkCoverage[0]);
+    const QRectF be = inkBox(e, result.inkCoverage[1]);
+    result.inkBoxShift =
+        std::max({std::abs(ba.left() - be.left()), std::abs(ba.top() - be.top()),
+                  std::abs(ba.right() - be.right()), std::abs(ba.bottom() - be.bottom())});
     return result;
 }
 
