@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench fuzz install package clean
+.PHONY: all deps configure build run test bench fuzz fuzz-coverage install package clean
 
 all: build
 
@@ -27,6 +27,10 @@ bench: build
 
 fuzz: deps
 	./scripts/fuzz.sh $(or $(SECONDS_PER_TARGET),600)
+
+# Line coverage of each picture reader over the fuzz corpora (clang source-based coverage).
+fuzz-coverage: deps
+	./scripts/fuzz-coverage.sh
 
 install: build
 	cmake --install $(BUILD)

@@ -15,7 +15,10 @@ fi
 targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_wmf)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
+# Seeds: each reader's own small files (fuzz/seeds, made to reach what the others miss), the
+# test data of its format and the conformance set of real files.
 seeds_for() {
+    echo "fuzz/seeds/${1#fuzz_}" tests/data/conformance
     case "$1" in
     fuzz_bmp) echo tests/data/bmpsuite tests/data/fuzz-regressions ;;
     fuzz_gif | fuzz_jpeg) echo tests/data/pictures tests/data/fuzz-regressions ;;
