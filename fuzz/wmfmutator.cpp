@@ -125,9 +125,9 @@ bool takesObjectIndex(quint16 function)
     }
 }
 
-int pick(Random &random, int count)
+int pick(Random &rng, int count)
 {
-    return count > 0 ? int(random() % unsigned(count)) : 0;
+    return count > 0 ? std::uniform_int_distribution<int>(0, count - 1)(rng) : 0;
 }
 
 bool parse(const uint8_t *data, size_t size, Metafile &metafile)
@@ -199,20 +199,20 @@ QByteArray serialize(Metafile metafile)
 
 // A value for a parameter word: one the player treats specially, a small coordinate, an
 // object slot, or the old value nudged or with one bit flipped.
-qint16 plausibleValue(Random &random, qint16 old, int objects)
+qint16 plausibleValue(Random &rng, qint16 old, int objects)
 {
     static constexpr std::array<qint16, 9> kSpecial{0, 1, -1, 2, 8, 0x7FFF, -0x8000, 255, 1440};
-    switch (pick(random, 5)) {
+    switch (pick(rng, 5)) {
     case 0:
-        return kSpecial[size_t(pick(random, int(kSpecial.size())))];
+        return kSpecial[size_t(pick(rng, int(kSpecial.size())))];
     case 1:
-        return qint16(pick(random, 2000) - 500);
+        return qint16(pick(rng, 2000) - 500);
     case 2:
-        return qint16(pick(random, objects + 2));
+        return qint16(pick(rng, objects + 2));
     case 3:
-        return qint16(old + pick(random, 33) - 16);
+        return qint16(old + pick(rng, 33) - 16);
     default:
-        return qint16(old ^ (1 << pick(random, 16)));
+        return qint16(old ^ (1 << pick(rng, 16)));
     }
 }
 
@@ -232,40 +232,41 @@ void keepCountsWhole(Record &record)
         record.params[0] = qint16((record.params.size() - 1) / 2);
 }
 
-Record newRecord(Random &random, int objects)
+Record newRecord(Random &rng, int objects)
 {
-    const Shape shape = kShapes[size_t(pick(random, int(kShapes.size())))];
+    const Shape shape = kShapes[size_t(pick(rng, int(kShapes.size())))];
     Record record{shape.function, std::vector<qint16>(size_t(shape.params))};
-    for (qint16 &param : record.params)
-        param = takesObjectIndex(shape.function) ? qint16(pick(random, objects + 1))
-                                                 : qint16(pick(random, 1200) - 100);
+    std::generate(record.params.begin(), record.params.end(), [&] {
+        return takesObjectIndex(shape.function) ? qint16(pick(rng, objects + 1))
+                                                : qint16(pick(rng, 1200) - 100);
+    });
     if (shape.function == fn::SetBkColor || shape.function == fn::SetTextColor ||
         shape.function == fn::CreateBrushIndirect || shape.function == fn::CreatePenIndirect)
-        record.params[0] = qint16(pick(random, 8)); // a style, or the colour's red and green
+        record.params[0] = qint16(pick(rng, 8)); // a style, or the colour's red and green
     keepCountsWhole(record);
     return record;
 }
 
-void mutateParameters(Metafile &metafile, Random &random, size_t position)
+void mutateParameters(Metafile &metafile, Random &rng, size_t position)
 {
     Record &record = metafile.records[position];
     if (record.params.empty()) {
-        record = newRecord(random, objectsBefore(metafile, position));
+        record = newRecord(rng, objectsBefore(metafile, position));
         return;
     }
-    const int changes = 1 + pick(random, 3);
+    const int changes = 1 + pick(rng, 3);
     for (int i = 0; i < changes; ++i) {
-        qint16 &param = record.params[size_t(pick(random, int(record.params.size())))];
-        param = plausibleValue(random, param, objectsBefore(metafile, position));
+        qint16 &param = record.params[size_t(pick(rng, int(record.params.size())))];
+        param = plausibleValue(rng, param, objectsBefore(metafile, position));
     }
-    if (pick(random, 8) != 0)
+    if (pick(rng, 8) != 0)
         keepCountsWhole(record);
 }
 
 // Grows or shrinks a record by a few words, or lets libFuzzer change its parameter bytes.
-void reshapeRecord(Record &record, Random &random, size_t maxBytes)
+void reshapeRecord(Record &record, Random &rng, size_t maxBytes)
 {
-    if (pick(random, 2) == 0) {
+    if (pick(rng, 2) == 0) {
         const size_t words = std::min<size_t>(record.params.size() + 8, maxBytes / 2);
         if (words == 0)
             return;
@@ -275,27 +276,27 @@ void reshapeRecord(Record &record, Random &random, size_t maxBytes)
                                              record.params.size() * 2, words * 2);
         params.resize(used / 2);
         record.params = std::move(params);
-    } else if (pick(random, 2) == 0 && !record.params.empty()) {
+    } else if (pick(rng, 2) == 0 && !record.params.empty()) {
         record.params.resize(record.params.size() - 1);
     } else {
-        record.params.resize(record.params.size() + size_t(1 + pick(random, 4)));
+        record.params.resize(record.params.size() + size_t(1 + pick(rng, 4)));
     }
     keepCountsWhole(record);
 }
 
-void mutateRecords(Metafile &metafile, Random &random, size_t maxBytes)
+void mutateRecords(Metafile &metafile, Random &rng, size_t maxBytes)
 {
     auto &records = metafile.records;
     if (!records.empty() && records.back().function == fn::Eof)
         records.pop_back();
-    const auto position = size_t(pick(random, int(records.size()) + 1));
-    const int kind = records.empty() ? 0 : pick(random, 8);
+    const auto position = size_t(pick(rng, int(records.size()) + 1));
+    const int kind = records.empty() ? 0 : pick(rng, 8);
     if (kind <= 1) {
         records.insert(records.begin() + std::ptrdiff_t(position),
-                       newRecord(random, objectsBefore(metafile, position)));
+                       newRecord(rng, objectsBefore(metafile, position)));
         return;
     }
-    const auto chosen = size_t(pick(random, int(records.size())));
+    const auto chosen = size_t(pick(rng, int(records.size())));
     if (kind == 2) {
         records.erase(records.begin() + std::ptrdiff_t(chosen));
     } else if (kind == 3) {
@@ -304,24 +305,24 @@ void mutateRecords(Metafile &metafile, Random &random, size_t maxBytes)
     } else if (kind == 4) {
         std::swap(records[chosen], records[std::min(position, records.size() - 1)]);
     } else if (kind == 5) {
-        reshapeRecord(records[chosen], random, maxBytes);
+        reshapeRecord(records[chosen], rng, maxBytes);
     } else {
-        mutateParameters(metafile, random, chosen);
+        mutateParameters(metafile, rng, chosen);
     }
 }
 
 size_t mutate(uint8_t *data, size_t size, size_t maxSize, unsigned seed)
 {
-    Random random(seed);
+    Random rng(seed);
     Metafile metafile;
-    if (pick(random, 16) == 0 || !parse(data, size, metafile)) {
-        if (pick(random, 4) != 0)
+    if (pick(rng, 16) == 0 || !parse(data, size, metafile)) {
+        if (pick(rng, 4) != 0)
             return LLVMFuzzerMutate(data, size, maxSize);
         metafile = emptyMetafile();
     }
-    const int rounds = 1 + pick(random, 3);
+    const int rounds = 1 + pick(rng, 3);
     for (int i = 0; i < rounds; ++i)
-        mutateRecords(metafile, random, maxSize);
+        mutateRecords(metafile, rng, maxSize);
     const QByteArray bytes = serialize(std::move(metafile));
     if (size_t(bytes.size()) > maxSize)
         return LLVMFuzzerMutate(data, size, maxSize);
