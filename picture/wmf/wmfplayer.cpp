@@ -1,5 +1,6 @@
 #include "picture/wmf/wmfplayer.h"
 
+#include "picture/wmf/wmfdevice.h"
 #include "picture/wmf/wmflimits.h"
 
 #include <QPaintEngine>
@@ -14,18 +15,6 @@ constexpr int kPsNull = 5;
 constexpr quint16 kBsNull = 1;
 constexpr quint16 kBsHatched = 2;
 constexpr double kThinPenPixels = 1.5;
-
-QRect deviceRect(const QRectF &r)
-{
-    const QRectF n = r.normalized();
-    return QRect(QPoint(int(std::lround(n.left())), int(std::lround(n.top()))),
-                 QPoint(int(std::lround(n.right())) - 1, int(std::lround(n.bottom())) - 1));
-}
-
-double area(const QRectF &r)
-{
-    return r.isValid() ? r.width() * r.height() : 0.0;
-}
 
 Qt::BrushStyle hatchStyle(quint16 hatch)
 {
@@ -191,18 +180,86 @@ void Player::stepState(const Record &r)
         if (int(m_saved.size()) < limits::kMaxSaveDepth)
             m_saved.push_back(m_dc);
         break;
-    case Op::RestoreDC: {
-        const qsizetype drop = r.v[0];
-        const qsizetype depth = qsizetype(m_saved.size());
-        if (drop < 1 || drop > depth)
-            break;
-        m_dc = m_saved[depth - drop];
-        m_saved.resize(depth - drop);
-        updateMapping();
-        setClip(m_dc.clip);
-        m_brushDirty = true;
+    case Op::RestoreDC:
+        restoreDc(qsizetype(r.v[0]));
+        break;
+    case Op::IntersectClipRect:
+    case Op::ExcludeClipRect:
+    case Op::OffsetClipRgn:
+    case Op::SelectClipRegion:
+        stepClip(r);
+        break;
+    case Op::Select:
+        select(ObjectKind(r.mode), qint32(r.index));
+        break;
+    default:
+        setDcValue(r);
         break;
     }
+}
+
+void Player::restoreDc(qsizetype drop)
+{
+    const qsizetype depth = qsizetype(m_saved.size());
+    if (drop < 1 || drop > depth)
+        return;
+    m_dc = m_saved[depth - drop];
+    m_saved.resize(depth - drop);
+    updateMapping();
+    setClip(m_dc.clip);
+    m_brushDirty = true;
+}
+
+void Player::stepClip(const Record &r)
+{
+    switch (r.op) {
+    case Op::IntersectClipRect:
+    case Op::ExcludeClipRect: {
+        const QRect rect = deviceRect(mapRect(r.v[0], r.v[1], r.v[2], r.v[3]));
+        const QRegion clip = r.op == Op::IntersectClipRect ? m_dc.clip.intersected(rect)
+                                                           : m_dc.clip.subtracted(rect);
+        if (clip.rectCount() <= limits::kMaxClipRects && spend(clip.rectCount() * 16.0))
+            setClip(clip);
+        break;
+    }
+    case Op::OffsetClipRgn: {
+        const QPoint by(int(std::lround(r.v[0] * m_map.ax)), int(std::lround(r.v[1] * m_map.ay)));
+        setClip(m_dc.clip.translated(by).intersected(m_base));
+        break;
+    }
+    default: { // SelectClipRegion
+        const QRegion clip =
+            r.count == 0 ? m_base : deviceRegion(m_wmf.regions[r.index]).intersected(m_base);
+        if (clip.rectCount() <= limits::kMaxClipRects)
+            setClip(clip);
+        break;
+    }
+    }
+}
+
+void Player::select(ObjectKind kind, qint32 def)
+{
+    switch (kind) {
+    case ObjectKind::Pen:
+        m_dc.pen = def;
+        m_penDirty = true;
+        break;
+    case ObjectKind::Brush:
+        m_dc.brush = def;
+        m_brushDirty = true;
+        break;
+    case ObjectKind::Font:
+        m_dc.font = def;
+        break;
+    default:
+        break;
+    }
+}
+
+// The records that set one value of the device context.
+void Player::setDcValue(const Record &r)
+{
+    switch (r.op) {
     case Op::SetBkMode:
         m_dc.bkMode = r.mode;
         break;
@@ -228,44 +285,6 @@ void Player::stepState(const Record &r)
         break;
     case Op::SetTextCharExtra:
         m_dc.charExtra = r.v[0];
-        break;
-    case Op::IntersectClipRect:
-    case Op::ExcludeClipRect: {
-        const QRect rect = deviceRect(mapRect(r.v[0], r.v[1], r.v[2], r.v[3]));
-        const QRegion clip = r.op == Op::IntersectClipRect ? m_dc.clip.intersected(rect)
-                                                           : m_dc.clip.subtracted(rect);
-        if (clip.rectCount() <= limits::kMaxClipRects && spend(clip.rectCount() * 16.0))
-            setClip(clip);
-        break;
-    }
-    case Op::OffsetClipRgn: {
-        const QPoint by(int(std::lround(r.v[0] * m_map.ax)), int(std::lround(r.v[1] * m_map.ay)));
-        setClip(m_dc.clip.translated(by).intersected(m_base));
-        break;
-    }
-    case Op::SelectClipRegion: {
-        const QRegion clip =
-            r.count == 0 ? m_base : deviceRegion(m_wmf.regions[r.index]).intersected(m_base);
-        if (clip.rectCount() <= limits::kMaxClipRects)
-            setClip(clip);
-        break;
-    }
-    case Op::Select:
-        switch (ObjectKind(r.mode)) {
-        case ObjectKind::Pen:
-            m_dc.pen = qint32(r.index);
-            m_penDirty = true;
-            break;
-        case ObjectKind::Brush:
-            m_dc.brush = qint32(r.index);
-            m_brushDirty = true;
-            break;
-        case ObjectKind::Font:
-            m_dc.font = qint32(r.index);
-            break;
-        default:
-            break;
-        }
         break;
     case Op::SetLineCap:
         m_dc.lineCap = r.mode;

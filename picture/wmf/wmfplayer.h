@@ -34,8 +34,23 @@ private:
     QTransform m_fromDevice;
 };
 
+// Where each character of a text run goes, in the run's own frame: x along the text from the
+// reference point, y downwards; the alignment bits (TA_*) place the run around that point.
+struct TextLayout {
+    QList<QPointF> positions; // each character's origin on the baseline
+    double width = 0;         // the sum of the advances
+    double left = 0;          // where the first character starts
+    double baseline = 0;
+};
+// `dy` are the upward advances (ETO_PDY) in logical units, `dyScale` pixels per unit.
+TextLayout layoutText(const std::vector<double> &advance, const std::vector<qint32> &dy,
+                      double dyScale, int textAlign, double ascent, double descent);
+
 class Player final {
 public:
+    // How ROP2 changes the colours of pen and brush; the rest it does as a raster operation.
+    enum class ColorRule { Keep, Black, White, Invert, Skip };
+
     Player(const ParsedWmf &wmf, QPainter &painter, const QRectF &target);
     // Plays every record, or until the work limit (wmflimits.h) is reached.
     void play();
@@ -83,6 +98,10 @@ private:
 
     void step(const Record &r);
     void stepState(const Record &r);
+    void restoreDc(qsizetype drop);
+    void stepClip(const Record &r);
+    void select(ObjectKind kind, qint32 def);
+    void setDcValue(const Record &r);
     void updateMapping();
     void setClip(const QRegion &clip);
     bool spend(double work);
@@ -95,13 +114,12 @@ private:
     QBrush patternBrush(const BitmapDef &bitmap) const;
     bool isHatched() const;
     bool isDashed() const;
-    // How ROP2 changes the colours of pen and brush; the rest it does as a raster operation.
-    enum class ColorRule { Keep, Black, White, Invert, Skip };
     ColorRule beginRop2();
     // Fills and outlines a shape drawn by `draw` with the selected pen and brush. `draw` takes
     // a PixelSnap to pass the points of straight lines through; curves keep theirs.
     template <typename Draw>
     void shape(const QRectF &bounds, bool closed, qsizetype points, Draw draw);
+    template <typename Draw> void paintShape(QPen pen, QBrush brush, bool plainColors, Draw draw);
     bool snapsOutline(const QPen &pen) const;
     const QPointF *snapped(const std::vector<QPointF> &points, const PixelSnap &at);
 
@@ -116,7 +134,19 @@ private:
     void drawFloodFill(const Record &r);
     QRegion deviceRegion(const QRegion &logical) const;
     // wmftext.cpp
+    struct TextGlyphs {
+        QList<quint32> indexes;
+        bool direct = false; // the font has every glyph: one glyph run draws them
+    };
     void drawText(const TextRun &run);
+    void fillTextBox(const QRectF &box);
+    static TextGlyphs glyphsFor(const CachedFont &cached, const QString &text);
+    std::vector<double> textAdvances(const TextRun &run, const QString &text,
+                                     const TextGlyphs &glyphs, const CachedFont &cached, double sx,
+                                     double stretch) const;
+    void paintGlyphs(const FontDef &def, const CachedFont &cached, const QString &text,
+                     const TextGlyphs &glyphs, const QList<QPointF> &positions, double pixels);
+    void moveCurrentPosition(const QTransform &local, const QPointF &ref, double width);
     const CachedFont &fontFor(double pixels);
     bool drawGlyphMasks(const QRawFont &font, const QList<quint32> &glyphs,
                         const QList<QPointF> &positions, double pixels);

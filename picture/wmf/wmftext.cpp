@@ -51,7 +51,40 @@ QFont::StyleHint styleHint(quint8 pitchAndFamily)
     }
 }
 
+// Local x is stretched: by the picture's own aspect, or to the font's asked-for width.
+double textStretch(const FontDef &def, double averageWidth, double sx, double sy)
+{
+    double stretch = sx / sy;
+    if (def.width != 0 && averageWidth > 0)
+        stretch = std::abs(def.width) * sx / averageWidth;
+    stretch = std::clamp(stretch, 0.05, 20.0);
+    if (std::abs(stretch - 1.0) < kStretchSnap)
+        stretch = 1.0; // rounding of the target size; unscaled glyphs draw from the cache
+    return stretch;
+}
+
 } // namespace
+
+TextLayout layoutText(const std::vector<double> &advance, const std::vector<qint32> &dy,
+                      double dyScale, int textAlign, double ascent, double descent)
+{
+    TextLayout out;
+    for (double a : advance)
+        out.width += a;
+    const int horizontal = textAlign & kTaCenter;
+    out.left = horizontal == kTaRight ? -out.width : horizontal == kTaCenter ? -out.width / 2 : 0;
+    const int vertical = textAlign & kTaBaseline;
+    out.baseline = vertical == 0 ? ascent : vertical == kTaBottom ? -descent : 0.0;
+    out.positions.resize(qsizetype(advance.size()));
+    double x = out.left, y = out.baseline;
+    for (size_t i = 0; i < advance.size(); ++i) {
+        out.positions[qsizetype(i)] = QPointF(x, y);
+        x += advance[i];
+        if (!dy.empty())
+            y -= dy[i] * dyScale; // ETO_PDY: upwards for positive values
+    }
+    return out;
+}
 
 size_t Player::FontKeyHash::operator()(const FontKey &k) const
 {
@@ -115,13 +148,8 @@ void Player::drawText(const TextRun &run)
     const QRectF box = mapRect(run.rect[0], run.rect[1], run.rect[2], run.rect[3]);
 
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (run.options & eto::Opaque) {
-        const QRectF visible = box & m_clipBounds;
-        if (!visible.isEmpty() && spend(visible.width() * visible.height())) {
-            m_painter.setRenderHint(QPainter::Antialiasing, false);
-            m_painter.fillRect(box, QColor::fromRgb(m_dc.bkColor));
-        }
-    }
+    if (run.options & eto::Opaque)
+        fillTextBox(box);
     const qsizetype n = std::min<qsizetype>(run.text.size(), limits::kMaxGlyphsPerText);
     if (n == 0 || !spend(double(n) * limits::kWorkPerGlyph))
         return;
@@ -132,52 +160,15 @@ void Player::drawText(const TextRun &run)
     if (!(pixels >= kMinFontPixels && pixels <= limits::kMaxFontPixels) || sx <= 0)
         return;
     const CachedFont &cached = fontFor(pixels);
-    // Local x is stretched: by the picture's own aspect, or to the font's asked-for width.
-    double stretch = sx / sy;
-    if (def.width != 0 && cached.averageWidth > 0)
-        stretch = std::abs(def.width) * sx / cached.averageWidth;
-    stretch = std::clamp(stretch, 0.05, 20.0);
-    if (std::abs(stretch - 1.0) < kStretchSnap)
-        stretch = 1.0; // rounding of the target size; unscaled glyphs draw from the cache
-
-    // Glyphs from the font itself when it has them all (one glyph run, no shaping); else
-    // one text item per character, which lets Qt find the missing ones in other fonts.
+    const double stretch = textStretch(def, cached.averageWidth, sx, sy);
     const QString text = run.text.first(n);
-    QList<quint32> glyphs;
-    bool direct = cached.raw.isValid();
-    if (direct) {
-        glyphs = cached.raw.glyphIndexesForString(text);
-        direct = glyphs.size() == n &&
-                 std::none_of(glyphs.cbegin(), glyphs.cend(), [](quint32 g) { return g == 0; });
-    }
-    const double extra = m_dc.charExtra * sx / stretch;
-    std::vector<double> advance(n);
-    double width = 0;
-    if (!run.dx.empty()) {
-        for (qsizetype i = 0; i < n; ++i)
-            advance[i] = run.dx[i] * sx / stretch;
-    } else if (direct) {
-        const QList<QPointF> natural = cached.raw.advancesForGlyphIndexes(glyphs);
-        for (qsizetype i = 0; i < n; ++i)
-            advance[i] = natural[i].x() + extra;
-    } else {
-        const QFontMetricsF metrics(cached.font, m_painter.device());
-        for (qsizetype i = 0; i < n; ++i)
-            advance[i] = metrics.horizontalAdvance(text[i]) + extra;
-    }
-    for (double a : advance)
-        width += a;
+    const TextGlyphs glyphs = glyphsFor(cached, text);
+    const TextLayout layout = layoutText(textAdvances(run, text, glyphs, cached, sx, stretch),
+                                         run.dy, sy, m_dc.textAlign, cached.ascent, cached.descent);
 
-    const int horizontal = m_dc.textAlign & kTaCenter;
-    const double x0 = horizontal == kTaRight ? -width : horizontal == kTaCenter ? -width / 2 : 0;
-    const int vertical = m_dc.textAlign & kTaBaseline;
-    const double baseline = vertical == 0           ? cached.ascent
-                            : vertical == kTaBottom ? -cached.descent
-                                                    : 0.0;
-    const double angle = -def.escapement / 10.0; // counter-clockwise on the device
     QTransform local;
     local.translate(ref.x(), ref.y());
-    local.rotate(angle);
+    local.rotate(-def.escapement / 10.0); // counter-clockwise on the device
     local.scale(stretch, 1.0);
 
     if (run.options & eto::Clipped)
@@ -186,50 +177,103 @@ void Player::drawText(const TextRun &run)
     m_painter.setTransform(local, true);
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     if (m_dc.bkMode == kOpaque) {
-        m_painter.fillRect(
-            QRectF(x0, baseline - cached.ascent, width, cached.ascent + cached.descent),
-            QColor::fromRgb(m_dc.bkColor));
+        m_painter.fillRect(QRectF(layout.left, layout.baseline - cached.ascent, layout.width,
+                                  cached.ascent + cached.descent),
+                           QColor::fromRgb(m_dc.bkColor));
     }
     m_painter.setPen(QColor::fromRgb(m_dc.textColor));
-    QList<QPointF> positions(n);
-    double x = x0, y = baseline;
-    for (qsizetype i = 0; i < n; ++i) {
-        positions[i] = QPointF(x, y);
-        x += advance[i];
-        if (!run.dy.empty())
-            y -= run.dy[i] * sy; // ETO_PDY: upwards for positive values
+    paintGlyphs(def, cached, text, glyphs, layout.positions, pixels);
+    m_painter.setTransform(saved);
+    if (run.options & eto::Clipped)
+        m_painter.setClipRegion(m_dc.clip);
+    if (updateCp)
+        moveCurrentPosition(local, ref, layout.width);
+}
+
+void Player::fillTextBox(const QRectF &box)
+{
+    const QRectF visible = box & m_clipBounds;
+    if (!visible.isEmpty() && spend(visible.width() * visible.height())) {
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        m_painter.fillRect(box, QColor::fromRgb(m_dc.bkColor));
     }
-    if (direct && !def.underline && !def.strikeOut &&
-        drawGlyphMasks(cached.raw, glyphs, positions, pixels)) {
+}
+
+// Glyphs from the font itself when it has them all (one glyph run, no shaping); else the
+// text is drawn one character at a time, which lets Qt find the missing ones in other fonts.
+Player::TextGlyphs Player::glyphsFor(const CachedFont &cached, const QString &text)
+{
+    TextGlyphs out;
+    out.direct = cached.raw.isValid();
+    if (out.direct) {
+        out.indexes = cached.raw.glyphIndexesForString(text);
+        out.direct = out.indexes.size() == text.size() &&
+                     std::none_of(out.indexes.cbegin(), out.indexes.cend(),
+                                  [](quint32 g) { return g == 0; });
+    }
+    return out;
+}
+
+// The advance of each character in local units: the file's own, or the font's plus the
+// character extra. Logical units are `sx` device pixels, `stretch` local ones.
+std::vector<double> Player::textAdvances(const TextRun &run, const QString &text,
+                                         const TextGlyphs &glyphs, const CachedFont &cached,
+                                         double sx, double stretch) const
+{
+    const qsizetype n = text.size();
+    const double extra = m_dc.charExtra * sx / stretch;
+    std::vector<double> advance(n);
+    if (!run.dx.empty()) {
+        for (qsizetype i = 0; i < n; ++i)
+            advance[i] = run.dx[i] * sx / stretch;
+    } else if (glyphs.direct) {
+        const QList<QPointF> natural = cached.raw.advancesForGlyphIndexes(glyphs.indexes);
+        for (qsizetype i = 0; i < n; ++i)
+            advance[i] = natural[i].x() + extra;
+    } else {
+        const QFontMetricsF metrics(cached.font, m_painter.device());
+        for (qsizetype i = 0; i < n; ++i)
+            advance[i] = metrics.horizontalAdvance(text[i]) + extra;
+    }
+    return advance;
+}
+
+void Player::paintGlyphs(const FontDef &def, const CachedFont &cached, const QString &text,
+                         const TextGlyphs &glyphs, const QList<QPointF> &positions, double pixels)
+{
+    if (glyphs.direct && !def.underline && !def.strikeOut &&
+        drawGlyphMasks(cached.raw, glyphs.indexes, positions, pixels)) {
         // drawn
-    } else if (direct) {
+    } else if (glyphs.direct) {
         QGlyphRun glyphRun;
         glyphRun.setRawFont(cached.raw);
-        glyphRun.setGlyphIndexes(glyphs);
+        glyphRun.setGlyphIndexes(glyphs.indexes);
         glyphRun.setPositions(positions);
         glyphRun.setUnderline(def.underline);
         glyphRun.setStrikeOut(def.strikeOut);
         m_painter.drawGlyphRun(QPointF(0, 0), glyphRun);
     } else {
         m_painter.setFont(cached.font);
-        for (qsizetype i = 0; i < n; ++i) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar c = text[i];
             if (c.isSurrogate() || c.unicode() < 0x20)
                 continue; // control characters and broken pairs take their advance only
             m_painter.drawText(positions[i], QString(c));
         }
     }
-    m_painter.setTransform(saved);
-    if (run.options & eto::Clipped)
-        m_painter.setClipRegion(m_dc.clip);
+}
 
-    if (updateCp && horizontal != kTaCenter) {
-        // The current position moves to the end of the text (the start, right-aligned).
-        const double along = horizontal == kTaRight ? -width : width;
-        const QPointF end = local.map(QPointF(along, 0));
-        m_dc.cpX += (end.x() - ref.x()) / m_map.ax;
-        m_dc.cpY += (end.y() - ref.y()) / m_map.ay;
-    }
+// The current position moves to the end of the text (the start, right-aligned); centred text
+// leaves it where it is.
+void Player::moveCurrentPosition(const QTransform &local, const QPointF &ref, double width)
+{
+    const int horizontal = m_dc.textAlign & kTaCenter;
+    if (horizontal == kTaCenter)
+        return;
+    const double along = horizontal == kTaRight ? -width : width;
+    const QPointF end = local.map(QPointF(along, 0));
+    m_dc.cpX += (end.x() - ref.x()) / m_map.ax;
+    m_dc.cpY += (end.y() - ref.y()) / m_map.ay;
 }
 
 // Glyphs too large for the painter's glyph cache would be filled as outlines at every render.
