@@ -78,7 +78,24 @@ def text_seeds(out):
     open(out+'/many-fonts.wmf','wb').write(wmf(many))
 
 
+def region_seeds(suite, out):
+    scans = [(100, 400, [100, 300, 500, 900]), (400, 900, [200, 800])]
+    words = [0, 6, 0, 0, 0, len(scans), 4, 100, 100, 900, 900]
+    for top, bottom, xs in scans:
+        words += [len(xs), top, bottom] + xs + [len(xs)]
+    recs = [rec(0x02FC, 0, 0x00FF, 0), rec(0x06FF, *words), rec(0x0228, 1, 0),
+            rec(0x0429, 1, 0, 20, 30), rec(0x012B, 1), rec(0x012A, 1), rec(0x012C, 1),
+            rec(0x012D, 0)]
+    for rop in (0x000042, 0x00AA0029, 0x005A0049, 0x00550009, 0x00F00021):
+        recs.append(rec(0x061D, rop & 0xFFFF, rop >> 16, 300, 400, 150, 150))
+    d, w, h = dib_of(suite + '/g/pal1.bmp')
+    for rop in (0xEE0086, 0x8800C6, 0x660046, 0x440328, 0x330008, 0x1100A6, 0xBB0226):
+        recs.append(stretchdib(d, w, h, 0, rop, (50, 50, 600, 400)))
+    open(out + '/regions-rops.wmf', 'wb').write(wmf(recs))
+
+
 if __name__ == '__main__':
+    region_seeds(sys.argv[1], sys.argv[2])
     charset_seeds(sys.argv[2])
     bitmaps(sys.argv[1], sys.argv[2])
     text_seeds(sys.argv[2])
