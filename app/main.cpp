@@ -1,3 +1,4 @@
+#include "app/displayplatform.h"
 #include "app/mainwindow.h"
 #include "app/splash.h"
 #include "runtime/dialogs.h"
@@ -8,7 +9,10 @@
 
 int main(int argc, char *argv[])
 {
+    const bool throughXWayland = lumora::app::preferXWayland();
     QApplication application(argc, argv);
+    if (throughXWayland)
+        lumora::app::leavePlatformChoice();
     QApplication::setApplicationName(QStringLiteral("lumora"));
     QApplication::setApplicationVersion(QStringLiteral("1.5.6"));
     QApplication::setDesktopFileName(QStringLiteral("org.example.lumora"));

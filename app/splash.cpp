@@ -22,8 +22,10 @@ picture::Picture splashPicture()
 
 } // namespace
 
+// Left alone by the window manager: some (a Wayland compositor's, for XWayland windows) place
+// the windows they manage themselves, and the splash is centred by the program.
 Splash::Splash(std::function<void()> showMainWindow, QWidget *parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
       m_showMainWindow(std::move(showMainWindow)), m_picsplash(new runtime::PictureBox(this))
 {
     setObjectName(QStringLiteral("frmsplash"));

@@ -21,7 +21,7 @@ pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.
 wait_for_pixel() {
     local deadline=$((SECONDS + 15))
     while ((SECONDS < deadline)); do
-        import -window root "$4"
+        shoot_screen "$4"
         [[ "$(pixel "$4" "$2" "$3")" == "$1" ]] && return 0
         sleep 0.1
     done
@@ -48,7 +48,7 @@ dialog=$(wait_for_window '^File Selection$') || fail "File > Screen Show opened 
 sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 [[ "$WIDTH" == 509 && "$HEIGHT" == 364 ]] || fail "the dialog is ${WIDTH}x${HEIGHT}, not 509x364"
-import -window root "$shots/dialog.png"
+shoot_screen "$shots/dialog.png"
 # "All >>" (2880, 3960, 855 x 375 twips), then "BEGIN" (240, 240 in the frame at 120, 4650).
 xdotool mousemove $((X + 221)) $((Y + 276)) click 1
 sleep 0.3
@@ -66,7 +66,7 @@ green_in() {
 for _ in $(seq 1 50); do
     (($(green_in "$shots/first.png") > 100)) && break
     sleep 0.1
-    import -window root "$shots/first.png"
+    shoot_screen "$shots/first.png"
 done
 convert "$shots/first.png" -crop 200x100+541+463 +repage first-crop.png
 [[ "$(compare -metric AE first-crop.png a-first.bmp null: 2>&1)" == 0 ]] ||
@@ -89,7 +89,7 @@ wait_for_pixel "0,0,255" 640 512 "$shots/third.png" || fail "a click did not sho
 xdotool key Escape
 deadline=$((SECONDS + 15))
 while ((SECONDS < deadline)); do
-    import -window root "$shots/end.png"
+    shoot_screen "$shots/end.png"
     [[ "$(pixel "$shots/end.png" 640 512)" != "0,0,255" ]] && break
     sleep 0.1
 done

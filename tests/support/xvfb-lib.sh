@@ -36,8 +36,25 @@ open_menu() {
     sleep 0.3
 }
 
+# File > Open in main window $1 with the path $2 typed into the dialog, as a user does.
+open_picture() {
+    open_menu "$1" alt+f
+    xdotool key Return # Open is the File menu's first item
+    wait_for_window '^Open File$' >/dev/null || fail "no open dialog"
+    sleep 0.5
+    xdotool type --delay 5 "$2"
+    xdotool key Return
+    wait_for_no_window '^Open File$' || fail "the open dialog stayed"
+}
+
+# Photographs the screen (import's options, then a file): the X server's root window, or under
+# with-wayland.sh the screen the compositor draws into, X and Wayland windows alike.
+shoot_screen() {
+    DISPLAY="${LUMORA_SCREEN_DISPLAY:-$DISPLAY}" import -window root "$@"
+}
+
 # Average colour of a screen rectangle ("WxH+X+Y"), as "r g b" in 0..255.
 mean_rgb() {
-    import -window root -crop "$1" +repage -resize 1x1\! -depth 8 txt:- |
+    shoot_screen -crop "$1" +repage -resize 1x1\! -depth 8 txt:- |
         sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
 }
