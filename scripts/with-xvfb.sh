@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs a command on a private X server (Xvfb, 1280x1024, 24 bits, 96 dpi) with a private
-# D-Bus session bus, and stops both afterwards. Usage: with-xvfb.sh command [args...]
+# D-Bus session bus, and stops both afterwards. LUMORA_XVFB_SIZE=WxH asks for another size.
+# Usage: with-xvfb.sh command [args...]
 set -euo pipefail
 # Xvfb picks a free display itself and tells which: two tests starting at once cannot collide.
 displayfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${LUMORA_XVFB_SIZE:-1280x1024}x24" -dpi 96 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb_pid=$!
 cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
