@@ -32,8 +32,13 @@ echo "splash at ${X},${Y} size ${WIDTH}x${HEIGHT}"
 (( X >= 487 && X <= 488 && Y >= 409 && Y <= 409 )) || fail "splash not centred: ${X},${Y}"
 # No frame and no caption bar: the window asks the window manager to leave it undecorated.
 xprop -id "$splash" _NET_WM_WINDOW_TYPE | grep -q _KDE_NET_WM_WINDOW_TYPE_OVERRIDE || fail "the splash asks for a frame"
+# Mapped, the splash may still be unpainted for a moment: poll, within its second.
+for _ in $(seq 1 15); do
+    read -r r g b <<<"$(mean_rgb "300x200+$((X + 2))+$((Y + 2))")"
+    (( r + g + b > 60 )) && break
+    sleep 0.03
+done
 shoot_screen "$shots/splash.png"
-read -r r g b <<<"$(mean_rgb "300x200+$((X + 2))+$((Y + 2))")"
 (( r + g + b > 60 )) || fail "the splash picture is not on the screen (mean $r $g $b)"
 
 # The main window, about a second later.
