@@ -83,7 +83,7 @@ def region_seeds(suite, out):
     words = [0, 6, 0, 0, 0, len(scans), 4, 100, 100, 900, 900]
     for top, bottom, xs in scans:
         words += [len(xs), top, bottom] + xs + [len(xs)]
-    recs = [rec(0x02FC, 0, 0x00FF, 0), rec(0x06FF, *words), rec(0x0228, 1, 0),
+    recs = [rec(0x02FC, 0, 0x00FF, 0, 0), rec(0x06FF, *words), rec(0x0228, 1, 0),
             rec(0x0429, 1, 0, 20, 30), rec(0x012B, 1), rec(0x012A, 1), rec(0x012C, 1),
             rec(0x012D, 0)]
     for rop in (0x000042, 0x00AA0029, 0x005A0049, 0x00550009, 0x00F00021):
