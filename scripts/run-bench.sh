@@ -11,7 +11,7 @@ if [[ "${1:-}" == -v ]]; then
 fi
 build="$(realpath "${1:-build}")"
 cd "$(dirname "$0")/.."
-./scripts/setup.sh scripts/bench-packages.txt
+./scripts/setup.sh --each scripts/bench-packages.txt
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 machine="Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo),"
@@ -49,6 +49,9 @@ done
 # Start-up is timed on a private X server with a window manager, as a user's desktop has one.
 run_one bench_startup env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
     bench/bench_startup.py "$build/app/lumora" "$build/bench/startup_reference" 11
+# What the user waits for, end to end in fresh programs, next to the viewers Debian ships.
+run_one bench_switch env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
+    bench/bench_switch.py "$build/app/lumora" 7
 
 echo "$machine"
 echo "Load average at the end: $(load)"
