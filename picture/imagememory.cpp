@@ -3,10 +3,19 @@
 #include "base/runtimeerror.h"
 #include "picture/picturelimits.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <new>
 #include <sys/mman.h>
+#include <system_error>
+#include <thread>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23 // Linux 5.14; older C libraries do not name it
+#endif
 
 namespace lumora::picture {
 
@@ -14,10 +23,44 @@ namespace {
 
 // Below this an ordinary heap block is cheaper than a mapping of its own.
 constexpr qsizetype kMappedImageBytes = qsizetype(4) << 20;
-constexpr qsizetype kHugePageBytes = qsizetype(2) << 20;
+constexpr size_t kPageBytes = size_t(4) << 10;
+// What the helper thread makes ready at a time, ahead of the thread that fills the image.
+constexpr size_t kPopulateChunkBytes = size_t(4) << 20;
 struct Mapping {
     void *address;
     size_t length;
+};
+
+// Fresh pages cost the kernel a clearing at their first touch: about 60 ms for a 24-megapixel
+// picture, more than a third of decoding it. A second thread touches them first, from the
+// top down as decoders and painters fill an image, so that work runs on another core. Huge
+// pages are not asked for: with the kernel's usual defrag=madvise a first touch of them waits
+// for compaction, four times as long as ordinary pages for a cold process.
+class Populater final {
+public:
+    explicit Populater(const Mapping &mapping) : m_thread([this, mapping] { populate(mapping); }) {}
+    ~Populater()
+    {
+        m_stop.store(true, std::memory_order_relaxed);
+        m_thread.join();
+    }
+    Populater(const Populater &) = delete;
+    Populater &operator=(const Populater &) = delete;
+
+private:
+    void populate(const Mapping &mapping)
+    {
+        auto *bytes = static_cast<char *>(mapping.address);
+        for (size_t at = 0; at < mapping.length && !m_stop.load(std::memory_order_relaxed);
+             at += kPopulateChunkBytes) {
+            const size_t length = std::min(kPopulateChunkBytes, mapping.length - at);
+            if (madvise(bytes + at, length, MADV_POPULATE_WRITE) != 0)
+                return; // an older kernel: the first touch clears the pages as before
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 // An image's pixel memory and the budget bytes it holds; both go when the last QImage that
@@ -25,6 +68,7 @@ struct Mapping {
 struct PixelBlock {
     Mapping mapping; // length 0: a heap block
     MemoryBudget::Reservation reservation;
+    std::unique_ptr<Populater> populater;
 };
 
 void freeMapping(const Mapping &mapping)
@@ -38,8 +82,15 @@ void freeMapping(const Mapping &mapping)
 void freePixels(void *info)
 {
     auto *block = static_cast<PixelBlock *>(info);
+    block->populater.reset(); // before the pages it touches go
     freeMapping(block->mapping);
     delete block;
+}
+
+// What keeps a view's pixels: the image it shows part of.
+void releaseViewed(void *info)
+{
+    delete static_cast<QImage *>(info);
 }
 
 [[noreturn]] void throwOutOfMemory()
@@ -47,25 +98,28 @@ void freePixels(void *info)
     throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
 }
 
-// Maps `bytes` of zeroed memory starting on a huge-page boundary, so that every 2 MiB of the
-// image can be one huge page.
-Mapping mapAligned(size_t bytes)
+// Maps `bytes` of zeroed memory of its own, given back whole when the image goes.
+Mapping mapFresh(size_t bytes)
 {
-    const size_t length = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
-    const size_t padded = length + kHugePageBytes;
-    void *raw = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    const size_t length = (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+    void *raw = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
         return {nullptr, 0};
-    const auto start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kHugePageBytes - 1) & ~uintptr_t(kHugePageBytes - 1);
-    const size_t head = aligned - start;
-    if (head > 0)
-        munmap(raw, head);
-    const size_t tail = padded - head - length;
-    if (tail > 0)
-        munmap(reinterpret_cast<void *>(aligned + length), tail);
-    madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);
-    return {reinterpret_cast<void *>(aligned), length};
+    return {raw, length};
+}
+
+// Fills the columns right of `width` and the rows from `height` down with `colour`.
+void fillStrip(QImage &canvas, QSize picture, QRgb colour)
+{
+    const int strip = canvas.width() - picture.width();
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y)) + picture.width();
+        std::fill(row, row + strip, colour);
+    }
+    for (int y = picture.height(); y < canvas.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y));
+        std::fill(row, row + canvas.width(), colour);
+    }
 }
 
 } // namespace
@@ -99,14 +153,21 @@ QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Rese
         // Small images come from the heap, zeroed; the block still carries its reservation.
         mapping.address = std::calloc(size_t(bytes), 1);
     } else {
-        mapping = mapAligned(size_t(bytes));
+        mapping = mapFresh(size_t(bytes));
     }
     if (!mapping.address)
         throwOutOfMemory();
-    auto *block = new (std::nothrow) PixelBlock{mapping, std::move(reservation)};
+    auto *block = new (std::nothrow) PixelBlock{mapping, std::move(reservation), nullptr};
     if (!block) {
         freeMapping(mapping);
         throwOutOfMemory();
+    }
+    if (mapping.length > 0) {
+        try {
+            block->populater = std::make_unique<Populater>(mapping);
+        } catch (const std::system_error &) {
+            // No thread to be had: the pages are cleared as they are first touched.
+        }
     }
     QImage image(static_cast<uchar *>(mapping.address), size.width(), size.height(),
                  qsizetype(bytesPerLine), format, freePixels, block);
@@ -115,6 +176,27 @@ QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Rese
         throwOutOfMemory();
     }
     return image;
+}
+
+QImage allocateCanvas(QSize picture, const DrawingStrip &strip,
+                      MemoryBudget::Reservation reservation)
+{
+    const QSize size = picture + QSize(strip.pixels, strip.pixels);
+    QImage canvas = allocateZeroedImage(size, QImage::Format_RGB32, std::move(reservation));
+    fillStrip(canvas, picture, strip.colour);
+    return canvas;
+}
+
+QImage pictureView(const QImage &canvas, QSize size)
+{
+    auto *kept = new QImage(canvas);
+    QImage view(kept->constBits(), size.width(), size.height(), kept->bytesPerLine(),
+                kept->format(), releaseViewed, kept);
+    if (view.isNull()) {
+        delete kept;
+        throwOutOfMemory();
+    }
+    return view;
 }
 
 } // namespace lumora::picture

@@ -10,14 +10,31 @@ namespace lumora::picture {
 qint64 imageBytes(QSize size, QImage::Format format);
 
 // An image of `size` and `format` whose pixels are all zero (transparent for alpha formats).
-// Big images take fresh pages from the kernel, marked for transparent huge pages: the pages
-// need no clearing, pages never written cost nothing, and touching them for the first time
-// costs far less than with 4 KiB pages. The pixels are taken from the process's MemoryBudget
+// Big images take fresh pages from the kernel, which a second thread makes ready from the
+// top down while the caller fills them: pages never written cost nothing, and the kernel's
+// clearing of the others runs on another core. The pixels are taken from the process's MemoryBudget
 // before any memory is touched and given back when the last copy of the image goes. Throws
 // RuntimeError (errors::OutOfMemory) when the budget refuses them or memory runs out.
 QImage allocateZeroedImage(QSize size, QImage::Format format);
 // The same with the bytes reserved already (a decoder that asks before it starts working).
 QImage allocateZeroedImage(QSize size, QImage::Format format,
                            MemoryBudget::Reservation reservation);
+
+// The strip a picture box leaves right of and below a picture it shows at its top left corner
+// (the picture box's own frame, drawn in the drawing's background colour).
+struct DrawingStrip {
+    int pixels = 0;
+    QRgb colour = 0;
+};
+
+// A Format_RGB32 image of `picture` plus the strip each way, the strip already filled and the
+// rest zero: a decoder writes the picture into its top left part and a picture box shows the
+// whole as its drawing, so the pixels are held once. Throws as allocateZeroedImage.
+QImage allocateCanvas(QSize picture, const DrawingStrip &strip,
+                      MemoryBudget::Reservation reservation);
+
+// A read-only image of the top left `size` pixels of `image` that keeps its pixels alive;
+// writing to it writes to a copy.
+QImage pictureView(const QImage &image, QSize size);
 
 } // namespace lumora::picture

@@ -1,5 +1,7 @@
 #include "picture/picture.h"
 
+#include "picture/imagememory.h"
+
 #include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
@@ -244,6 +246,13 @@ QImage *plainImageDevice(QPainter &painter)
 Picture::Picture(QImage raster) : m_raster(std::move(raster)) {}
 
 Picture::Picture(std::shared_ptr<const VectorPicture> vector) : m_vector(std::move(vector)) {}
+
+Picture Picture::onCanvas(const QImage &canvas, QSize size)
+{
+    Picture picture(pictureView(canvas, size));
+    picture.m_canvas = canvas;
+    return picture;
+}
 
 QSize Picture::sizePixels(const TwipScale &scale) const
 {

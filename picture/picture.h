@@ -29,11 +29,16 @@ public:
     Picture() = default;
     explicit Picture(QImage raster);
     explicit Picture(std::shared_ptr<const VectorPicture> vector);
+    // The top left `size` pixels of `canvas`, a bitmap decoded into a picture box's drawing
+    // (see allocateCanvas): the picture reads the same pixels, without a copy of its own.
+    static Picture onCanvas(const QImage &canvas, QSize size);
 
     bool isNull() const { return m_raster.isNull() && !m_vector; }
     bool isVector() const { return m_vector != nullptr; }
     const QImage &raster() const { return m_raster; }
     const VectorPicture *vector() const { return m_vector.get(); }
+    // The drawing the bitmap was decoded into, or null.
+    const QImage &canvas() const { return m_canvas; }
 
     // Size in device pixels at `scale` (a bitmap's own pixel size; a metafile's natural size).
     QSize sizePixels(const TwipScale &scale) const;
@@ -50,6 +55,7 @@ public:
 
 private:
     QImage m_raster;
+    QImage m_canvas;
     std::shared_ptr<const VectorPicture> m_vector;
 };
 

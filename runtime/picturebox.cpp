@@ -5,6 +5,8 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace lumora::runtime {
@@ -30,6 +32,16 @@ QImage fittedDrawing(const QImage &drawing, const QSize &inner, const QColor &ba
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, drawing);
     return resized;
+}
+
+// A drawing of the box's own, with the same pixels as `shared`, before anything draws on it.
+QImage ownCopy(const QImage &shared)
+{
+    QImage copy = picture::allocateZeroedImage(shared.size(), shared.format());
+    const qsizetype rowBytes = std::min(copy.bytesPerLine(), shared.bytesPerLine());
+    for (int y = 0; y < shared.height(); ++y)
+        std::memcpy(copy.scanLine(y), shared.constScanLine(y), size_t(rowBytes));
+    return copy;
 }
 
 // What Image() hands out when nothing was painted: the background with the box's Picture.
@@ -178,8 +190,12 @@ QImage &PictureBox::drawing(bool covered)
                            QStringLiteral("Cannot draw on a picture box of zero pixels"));
     if (beyondDrawingLimit(inner))
         throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
-    if (m_drawing.size() == inner)
+    if (m_drawing.size() == inner) {
+        // The drawing may still be the pixels of a picture decoded into it: copied on write.
+        if (!m_drawing.isDetached())
+            m_drawing = ownCopy(m_drawing);
         return m_drawing;
+    }
     // The old drawing goes before the new one is allocated when nothing of it is kept, so a
     // zoom never holds both.
     const QImage previous = covered ? QImage() : std::exchange(m_drawing, QImage());
@@ -199,10 +215,27 @@ QImage &PictureBox::drawing(bool covered)
     return m_drawing;
 }
 
+bool PictureBox::showsCanvas(const picture::Picture &picture, const QRectF &targetPixels) const
+{
+    const QImage &canvas = picture.canvas();
+    if (canvas.isNull() || !m_drawing.isNull() || !m_picture.isNull() || !picture.isOpaque() ||
+        canvas.size() != innerPixels())
+        return false;
+    return targetPixels == QRectF(QPointF(0, 0), QSizeF(picture.raster().size())) &&
+           canvas.pixel(canvas.width() - 1, canvas.height() - 1) == m_backColor.rgb();
+}
+
 void PictureBox::paintInto(const picture::Picture &picture, const QRectF &targetPixels)
 {
     if (picture.isNull())
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    if (showsCanvas(picture, targetPixels)) {
+        // Painting the picture over the background gives exactly the drawing it was decoded
+        // into: share those pixels until something draws on the box.
+        m_drawing = picture.canvas();
+        update();
+        return;
+    }
     // A zoom paints an opaque bitmap over the whole box: filling the fresh drawing with the
     // background first would only touch every page twice.
     const QRectF inner(QPointF(0, 0), QSizeF(innerPixels()));

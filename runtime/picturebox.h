@@ -76,6 +76,9 @@ private:
     void fitToPicture();
     void fitDrawingToBox();
     void paintInto(const picture::Picture &picture, const QRectF &targetPixels);
+    // Whether painting `picture` at `targetPixels` on the cleared box would give exactly the
+    // drawing it was decoded into (see picture::LoadOptions).
+    bool showsCanvas(const picture::Picture &picture, const QRectF &targetPixels) const;
     // `covered`: the next paint writes every pixel opaquely, so the background need not be
     // filled first.
     QImage &drawing(bool covered = false);

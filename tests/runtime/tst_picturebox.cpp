@@ -1,4 +1,5 @@
 #include "base/runtimeerror.h"
+#include "picture/imagememory.h"
 #include "runtime/picturebox.h"
 
 #include <QPainter>
@@ -32,6 +33,8 @@ private slots:
     void drawingSurvivesRepaintsAndClsClearsIt();
     void resizingKeepsTheDrawing();
     void paintingRefusesImpossibleBoxes();
+    void pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn_data();
+    void pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn();
 };
 
 void TestPictureBox::autoSizeAddsTheFrame_data()
@@ -136,6 +139,36 @@ void TestPictureBox::paintingRefusesImpossibleBoxes()
     QVERIFY_THROWS_EXCEPTION(RuntimeError, box.PaintPicture(twoColourPicture(4, 4), 0, 0));
     box.resize(10, 10);
     QVERIFY_THROWS_EXCEPTION(RuntimeError, box.PaintPicture(Picture(), 0, 0));
+}
+
+void TestPictureBox::pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn_data()
+{
+    QTest::addColumn<QRgb>("boxColour");
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("strip in the box's colour") << qRgb(0xE0, 0xE0, 0xE0) << true;
+    QTest::newRow("another colour: painted as any picture") << qRgb(0, 255, 0) << false;
+}
+
+void TestPictureBox::pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn()
+{
+    QFETCH(QRgb, boxColour);
+    QFETCH(bool, shared);
+    QImage canvas = allocateCanvas(QSize(10, 8), {2, qRgb(0xE0, 0xE0, 0xE0)}, {});
+    QPainter(&canvas).drawImage(0, 0, twoColourPicture(10, 8).raster());
+    const Picture loaded = Picture::onCanvas(canvas, QSize(10, 8));
+    canvas = QImage();
+    PictureBox box(nullptr, TwipScale(15));
+    box.setBackColor(QColor::fromRgb(boxColour));
+    box.resize(12, 10);
+    box.PaintPicture(loaded, 0, 0);
+    const QImage image = box.Image();
+    QCOMPARE(image.constBits() == loaded.raster().constBits(), shared);
+    QCOMPARE(image.pixel(9, 7), qRgb(0, 0, 255));
+    QCOMPARE(image.pixel(11, 0), boxColour);
+    // Drawing on the box leaves the loaded picture as it was.
+    box.PaintPicture(twoColourPicture(3, 3), 0, 0);
+    QCOMPARE(loaded.raster().pixel(0, 0), qRgb(255, 0, 0));
+    QVERIFY(box.Image().constBits() != loaded.raster().constBits());
 }
 
 QTEST_MAIN(TestPictureBox)
