@@ -1,6 +1,7 @@
 #include "picture/jpegdecoder.h"
 
 #include "base/runtimeerror.h"
+#include "picture/backgroundrows.h"
 #include "picture/colourprofile.h"
 #include "picture/imagememory.h"
 #include "picture/jpegscan.h"
@@ -24,7 +25,12 @@ namespace {
 // of the turned picture, few enough that the strip stays in the processor's cache.
 constexpr int kStripRows = 16;
 
-enum class Outcome { Decoded, Damaged, OutOfMemory };
+// Rows decoded between two looks at whether the result is still wanted.
+constexpr int kRowsBetweenCancelChecks = 64;
+// Rows handed at once to the thread that converts them to sRGB.
+constexpr int kRowsPerHandOver = 16;
+
+enum class Outcome { Decoded, Damaged, OutOfMemory, Cancelled };
 
 struct ErrorManager {
     jpeg_error_mgr pub;
@@ -97,8 +103,21 @@ struct DecodeJob {
     const IccToSrgb *cmykProfile = nullptr; // the file's CMYK profile, when usable
     MemoryBudget::Reservation pixels;       // taken before libjpeg starts, moved to `image`
     MemoryBudget::Reservation working;      // libjpeg's coefficients of a multi-scan file
+    DrawingStrip strip;                     // decoded into a drawing with this strip
+    const std::atomic<bool> *cancelled = nullptr;
+    const RgbToSrgb *rgbProfile = nullptr; // the file's RGB profile, when it needs converting
     QImage image;
+    std::unique_ptr<BackgroundRows> profileRows; // converts finished rows; goes before `image`
+
+    QSize imageSize() const { return placement.outputSize() + QSize(strip.pixels, strip.pixels); }
 };
+
+void stopWhenCancelled(j_decompress_ptr cinfo, const DecodeJob &job)
+{
+    if (job.cancelled && cinfo->output_scanline % kRowsBetweenCancelChecks == 0 &&
+        job.cancelled->load(std::memory_order_relaxed))
+        stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Cancelled);
+}
 
 // CMYK to RGB32 in place, without a profile: each ink takes away its share of the light.
 // Photoshop writes inverted values (255 is no ink) and marks its files with an Adobe segment;
@@ -151,7 +170,7 @@ void turnStrip(const JSAMPARRAY strip, int rows, int firstRow, const Placement &
 bool reserve(DecodeJob &job, bool multiScan, long coefficientBytes) noexcept
 {
     MemoryBudget &budget = MemoryBudget::process();
-    job.pixels = budget.tryReserve(imageBytes(job.placement.outputSize(), QImage::Format_RGB32));
+    job.pixels = budget.tryReserve(imageBytes(job.imageSize(), QImage::Format_RGB32));
     if (multiScan)
         job.working = budget.tryReserve(coefficientBytes);
     return job.pixels.isGranted() && (!multiScan || job.working.isGranted());
@@ -160,18 +179,50 @@ bool reserve(DecodeJob &job, bool multiScan, long coefficientBytes) noexcept
 bool allocate(DecodeJob &job, QImage::Format format) noexcept
 {
     try {
-        job.image = allocateZeroedImage(job.placement.outputSize(), format, std::move(job.pixels));
+        job.image =
+            job.strip.pixels > 0
+                ? allocateCanvas(job.placement.outputSize(), job.strip, std::move(job.pixels))
+                : allocateZeroedImage(job.placement.outputSize(), format, std::move(job.pixels));
         return true;
     } catch (...) {
         return false;
     }
 }
 
+// The rows go through the RGB profile on a second thread as they are finished. Without a
+// thread to be had they are converted as they come.
+void startProfileRows(DecodeJob &job) noexcept
+{
+    if (!job.rgbProfile || job.placement.turnsQuarter())
+        return;
+    const RgbToSrgb *profile = job.rgbProfile;
+    const int width = job.placement.width;
+    try {
+        job.profileRows = std::make_unique<BackgroundRows>(
+            job.image, job.placement.height, job.placement.flipsRows(),
+            [profile, width](uchar *row) { profile->convert(row, width); });
+    } catch (...) {
+        job.profileRows.reset();
+    }
+}
+
+void convertRgb(uchar *row, int finishedRows, const DecodeJob &job)
+{
+    if (job.profileRows) {
+        if (finishedRows % kRowsPerHandOver == 0)
+            job.profileRows->arrived(finishedRows);
+    } else if (job.rgbProfile) {
+        job.rgbProfile->convert(row, job.placement.width);
+    }
+}
+
 void readRows(j_decompress_ptr cinfo, DecodeJob &job)
 {
+    startProfileRows(job);
     const Placement &placement = job.placement;
     const int height = int(cinfo->output_height);
     while (int(cinfo->output_scanline) < height) {
+        stopWhenCancelled(cinfo, job);
         const int y = int(cinfo->output_scanline);
         const int target = placement.flipsRows() ? height - 1 - y : y;
         JSAMPROW row = job.image.scanLine(target);
@@ -181,7 +232,10 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job)
             convertCmyk(row, job);
         if (placement.mirrorsRows())
             mirrorRow(row, placement.width);
+        convertRgb(row, y + 1, job);
     }
+    if (job.profileRows)
+        job.profileRows->finish();
 }
 
 void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
@@ -192,6 +246,7 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
     JSAMPARRAY strip = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
                                                    JPOOL_IMAGE, rowBytes, kStripRows);
     while (int(cinfo->output_scanline) < height) {
+        stopWhenCancelled(cinfo, job);
         const int first = int(cinfo->output_scanline);
         const int rows = std::min(kStripRows, height - first);
         for (int r = 0; r < rows; ++r) {
@@ -199,6 +254,8 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
                 stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
             if (job.cmyk != Cmyk::None)
                 convertCmyk(strip[r], job);
+            else if (job.rgbProfile)
+                job.rgbProfile->convert(strip[r], placement.width);
         }
         turnStrip(strip, rows, first, placement, job.image);
     }
@@ -252,9 +309,24 @@ Outcome runLibjpeg(DecodeJob &job)
     return Outcome::Decoded;
 }
 
+// A profile the rows could not go through on the way: one pass over the finished picture,
+// leaving a drawing's strip as it is.
+void convertWholePicture(DecodeJob &job, QByteArrayView iccProfile)
+{
+    if (job.strip.pixels == 0) {
+        convertToSrgb(job.image, iccProfile);
+        return;
+    }
+    const QSize size = job.placement.outputSize();
+    QImage picture(job.image.bits(), size.width(), size.height(), job.image.bytesPerLine(),
+                   job.image.format());
+    convertToSrgb(picture, iccProfile);
+}
+
 } // namespace
 
-QImage decodeJpeg(QByteArrayView bytes)
+QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
+                  const std::atomic<bool> *cancelled)
 {
     const JpegLayout layout = readJpegLayout(bytes);
     DecodeJob job;
@@ -262,6 +334,8 @@ QImage decodeJpeg(QByteArrayView bytes)
     job.placement.orientation = exifOrientation(layout.exif);
     job.placement.width = layout.width;
     job.placement.height = layout.height;
+    job.strip = strip;
+    job.cancelled = cancelled;
     std::unique_ptr<IccToSrgb> cmykProfile;
     if (layout.components == 4) {
         job.cmyk = layout.adobe ? Cmyk::Inverted : Cmyk::Plain;
@@ -272,7 +346,14 @@ QImage decodeJpeg(QByteArrayView bytes)
         if (!cmykProfile->isNull())
             job.cmykProfile = cmykProfile.get();
     }
+    std::unique_ptr<RgbToSrgb> rgbProfile;
+    if (layout.components == 3 && !layout.icc.isEmpty()) {
+        rgbProfile = std::make_unique<RgbToSrgb>(layout.icc);
+        if (!rgbProfile->isNull())
+            job.rgbProfile = rgbProfile.get();
+    }
     const Outcome outcome = runLibjpeg(job);
+    job.profileRows.reset();
     job.working.release();
     switch (outcome) {
     case Outcome::Decoded:
@@ -280,10 +361,11 @@ QImage decodeJpeg(QByteArrayView bytes)
     case Outcome::OutOfMemory:
         throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
     case Outcome::Damaged:
+    case Outcome::Cancelled: // nobody waits for the result
         refusePicture();
     }
-    if (layout.components == 3)
-        convertToSrgb(job.image, layout.icc);
+    if (layout.components == 3 && !job.rgbProfile)
+        convertWholePicture(job, layout.icc);
     return std::move(job.image);
 }
 

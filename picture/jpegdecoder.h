@@ -1,19 +1,26 @@
 #pragma once
 
+#include "picture/imagememory.h"
+
 #include <QByteArrayView>
 #include <QImage>
+#include <atomic>
 
 namespace lumora::picture {
 
 // Decodes a whole JPEG file with libjpeg-turbo straight into the final Format_RGB32 image
 // (greyscale, YCbCr, RGB, CMYK and YCCK alike), the EXIF orientation applied while the rows
-// arrive and an ICC profile converted to sRGB in place.
+// arrive and an ICC profile converted to sRGB on the way.
 //
 // A truncated or damaged file is refused (RuntimeError, errors::InvalidPicture), never shown
 // with its missing part padded: libjpeg's warnings that mean lost picture data (premature
 // end of data or of the file, bad Huffman or arithmetic codes, lost restart markers, broken
 // progression) end the decode. Warnings that lose nothing (stray bytes between segments, an
 // unknown JFIF revision) are ignored.
-QImage decodeJpeg(QByteArrayView bytes);
+//
+// With a strip the result is a canvas (allocateCanvas) with the picture at its top left. A
+// decode whose `cancelled` turns true stops within a few rows, refused as damaged.
+QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip = {},
+                  const std::atomic<bool> *cancelled = nullptr);
 
 } // namespace lumora::picture

@@ -1,6 +1,7 @@
 #include "picture/loadpicture.h"
 
 #include "base/runtimeerror.h"
+#include "picture/jpegdecoder.h"
 #include "picture/rasterdecoder.h"
 #include "picture/wmf/wmfpicture.h"
 
@@ -63,7 +64,7 @@ PictureFormat sniffPictureFormat(QByteArrayView head)
     return PictureFormat::Unknown;
 }
 
-Picture decodePicture(QByteArrayView bytes)
+Picture decodePicture(QByteArrayView bytes, const LoadOptions &options)
 {
     const PictureFormat format = sniffPictureFormat(bytes);
     switch (format) {
@@ -71,12 +72,19 @@ Picture decodePicture(QByteArrayView bytes)
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
     case PictureFormat::Wmf:
         return Picture(wmf::loadWmf(bytes));
+    case PictureFormat::Jpeg:
+        if (options.strip.pixels > 0) {
+            const QImage canvas = decodeJpeg(bytes, options.strip, options.cancelled);
+            const int strip = options.strip.pixels;
+            return Picture::onCanvas(canvas, canvas.size() - QSize(strip, strip));
+        }
+        return Picture(decodeJpeg(bytes, {}, options.cancelled));
     default:
         return Picture(decodeRaster(bytes, format));
     }
 }
 
-Picture LoadPicture(const QString &path)
+Picture LoadPicture(const QString &path, const LoadOptions &options)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
@@ -94,12 +102,12 @@ Picture LoadPicture(const QString &path)
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
     if (uchar *mapped = file.map(0, size)) {
         Picture picture =
-            decodePicture(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
+            decodePicture(QByteArrayView(reinterpret_cast<const char *>(mapped), size), options);
         file.unmap(mapped);
         return picture;
     }
     const QByteArray bytes = file.readAll();
-    return decodePicture(bytes);
+    return decodePicture(bytes, options);
 }
 
 void SavePicture(const QImage &image, const QString &path)

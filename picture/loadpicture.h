@@ -1,9 +1,11 @@
 #pragma once
 
+#include "picture/imagememory.h"
 #include "picture/picture.h"
 
 #include <QByteArrayView>
 #include <QString>
+#include <atomic>
 
 namespace lumora::picture {
 
@@ -12,12 +14,20 @@ enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Wmf };
 // Tells the format from the file's first bytes, never from its name.
 PictureFormat sniffPictureFormat(QByteArrayView head);
 
+// How a picture is read for a picture box. A JPEG is decoded straight into a drawing with
+// `strip` (when it has pixels), which the box can then show without a copy (Picture::canvas).
+// A read whose `cancelled` turns true stops early and throws; nobody is to use its result.
+struct LoadOptions {
+    DrawingStrip strip;
+    const std::atomic<bool> *cancelled = nullptr;
+};
+
 // Reads a BMP, JPEG, GIF or WMF file. Throws RuntimeError for a missing, unreadable, damaged
 // or unsupported file; never returns a partial picture as a whole one.
-Picture LoadPicture(const QString &path);
+Picture LoadPicture(const QString &path, const LoadOptions &options = {});
 
 // Decodes picture bytes already in memory; same rules as LoadPicture. Used by the fuzzers.
-Picture decodePicture(QByteArrayView bytes);
+Picture decodePicture(QByteArrayView bytes, const LoadOptions &options = {});
 
 // Writes `image` as a BMP file at exactly `path`. The write is atomic: on failure the old
 // file, if any, is untouched and no partial file is left. Throws RuntimeError on failure.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/runtimeerror.h"
+#include "picture/filestamp.h"
 #include "picture/picture.h"
 
 #include <QFuture>
@@ -9,17 +10,8 @@
 
 namespace lumora::show {
 
-// What identifies the contents of a file without reading it: a file replaced or rewritten
-// since it was read ahead differs in one of these.
-struct FileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 inode = 0;
-    quint64 device = 0;
-    bool operator==(const FileStamp &) const = default;
-};
-FileStamp stampOf(const QString &path);
+using picture::FileStamp;
+using picture::stampOf;
 
 // Reads the show's next picture on a worker thread while the current one is on the screen.
 // Only the reading moves off the user-interface thread: what a step does with the picture,

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <map>
 #include <unistd.h>
 
@@ -188,6 +189,7 @@ private slots:
     void truncated_data();
     void truncated();
     void truncatedJpegIsRefused();
+    void cancelledReadStops();
     void bitFlips_data();
     void bitFlips();
     void fuzzRegressions_data();
@@ -256,6 +258,15 @@ void TestPictures::variants()
     QCOMPARE(outcome.image.size(), expected.size());
     const testing::PictureDifference difference = testing::comparePictures(outcome.image, expected);
     QVERIFY2(difference.largest <= tolerance, qPrintable(difference.describe()));
+    // Decoded straight into a picture box's drawing: the same pixels, the strip in its colour.
+    const LoadOptions options{{2, qRgb(1, 2, 3)}, nullptr};
+    const Picture drawn = decodePicture(readFile(corpus(file)), options);
+    QCOMPARE(drawn.raster(), outcome.image);
+    if (!drawn.canvas().isNull()) {
+        QCOMPARE(drawn.canvas().size(), outcome.image.size() + QSize(2, 2));
+        QCOMPARE(drawn.canvas().pixel(outcome.image.width() + 1, 0), qRgb(1, 2, 3));
+        QCOMPARE(drawn.canvas().pixel(0, outcome.image.height()), qRgb(1, 2, 3));
+    }
 }
 
 // Opaque pictures need no alpha, and every picture is in one of the two formats the picture
@@ -336,6 +347,14 @@ void TestPictures::truncated()
 // The choice for a JPEG whose end is missing: refused, not shown with a grey bottom as Qt's
 // own reader does. Also when only the EOI marker is missing, since then no one can tell
 // whether the entropy-coded data ended where it should.
+void TestPictures::cancelledReadStops()
+{
+    const std::atomic<bool> cancelled{true};
+    QVERIFY_THROWS_EXCEPTION(RuntimeError,
+                             decodePicture(readFile(corpus(QStringLiteral("j-baseline-420.jpg"))),
+                                           LoadOptions{{2, 0}, &cancelled}));
+}
+
 void TestPictures::truncatedJpegIsRefused()
 {
     const QByteArray whole = readFile(corpus(QStringLiteral("j-baseline-444.jpg")));

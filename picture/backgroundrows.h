@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QImage>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace lumora::picture {
+
+// Runs a conversion over an image's rows on a second thread as a decoder finishes them, so
+// that it overlaps the decoding instead of following it as a pass of its own.
+class BackgroundRows final {
+public:
+    using Convert = std::function<void(uchar *row)>;
+
+    // `rows` rows of `image` arrive top down, or bottom up (a picture stored upside down).
+    BackgroundRows(QImage &image, int rows, bool bottomUp, Convert convert);
+    // Stops without converting what is left (a decode that failed), and waits.
+    ~BackgroundRows();
+    BackgroundRows(const BackgroundRows &) = delete;
+    BackgroundRows &operator=(const BackgroundRows &) = delete;
+
+    // The first `rows` rows in arrival order are whole and may be converted.
+    void arrived(int rows);
+    // Converts every row that is left and waits for it.
+    void finish();
+
+private:
+    void run();
+    uchar *row(int index) const;
+
+    uchar *m_bits;
+    qsizetype m_stride;
+    int m_rows;
+    bool m_bottomUp;
+    Convert m_convert;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_arrived = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace lumora::picture
