@@ -1,5 +1,6 @@
 #include "image/fileopen.h"
 
+#include "image/openreadahead.h"
 #include "picture/loadpicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
@@ -7,6 +8,20 @@
 namespace lumora::image {
 
 using runtime::ErrorTrap;
+
+namespace {
+
+// How an image window's picture is read: decoded straight into the drawing it is shown in,
+// the picture with the strip its frame in `pictrans` adds, in the drawing's background.
+picture::LoadOptions drawingOptions()
+{
+    picture::LoadOptions options;
+    options.strip = {2 * runtime::borderPixels(runtime::BorderStyle::Flat),
+                     QColor::fromRgb(ImageWindow::kBackColor).rgb()};
+    return options;
+}
+
+} // namespace
 
 void mnufileopen_Click(runtime::MainHost &host)
 {
@@ -16,14 +31,19 @@ void mnufileopen_Click(runtime::MainHost &host)
     dialog.Filter = kOpenFilter;
     dialog.Flags = runtime::cdl::HideReadOnly;
     dialog.FileName = QString();
+    // The file the dialog points at is read while the user is still choosing.
+    OpenReadAhead readAhead(drawingOptions());
+    dialog.PointedFile = [&readAhead](const QString &path) { readAhead.point(path); };
     trap.run([&] { dialog.ShowOpen(); });
+    dialog.PointedFile = nullptr;
     const QString path = dialog.FileName;
     if (path.size() < 1)
         return;
-    openPictureWindow(host, path);
+    openPictureWindow(host, path, &readAhead);
 }
 
-ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path)
+ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
+                               OpenReadAhead *readAhead)
 {
     ErrorTrap trap;
     ImageWindow *window = ImageWindow::Load(host);
@@ -37,7 +57,10 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path)
 
     runtime::PictureBox &pictrans = window->pictrans();
     runtime::PictureBox &picdibujo = window->picdibujo();
-    trap.run([&] { pictrans.setPicture(picture::LoadPicture(path)); });
+    trap.run([&] {
+        pictrans.setPicture(readAhead ? readAhead->take(path)
+                                      : picture::LoadPicture(path, drawingOptions()));
+    });
     trap.run([&] { picdibujo.setHeight(pictrans.Height()); });
     trap.run([&] { picdibujo.setWidth(pictrans.Width()); });
     trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });

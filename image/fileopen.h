@@ -12,8 +12,12 @@ inline const QString kOpenFilter = QStringLiteral(
 // is skipped and nothing is reported: a picture that cannot be read still gets its window.
 void mnufileopen_Click(runtime::MainHost &host);
 
+class OpenReadAhead;
+
 // Loads `path` into a new image window fitted around the picture and shows it (the part of
-// File Open after the dialog). Returns the window.
-ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path);
+// File Open after the dialog), taking the picture from `readAhead` when it has it. Returns
+// the window.
+ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
+                               OpenReadAhead *readAhead = nullptr);
 
 } // namespace lumora::image

@@ -10,7 +10,7 @@ CommonDialog::~CommonDialog() = default;
 
 FileDialogRequest CommonDialog::request() const
 {
-    return FileDialogRequest{DialogTitle, Filter, Flags, FileName};
+    return FileDialogRequest{DialogTitle, Filter, Flags, FileName, PointedFile};
 }
 
 void CommonDialog::ShowOpen()

@@ -24,6 +24,8 @@ public:
     QString FileName;
     QString HelpFile;
     int HelpCommand = 0;
+    // See FileDialogRequest::pointedFile; kept for every ShowOpen until reset.
+    std::function<void(const QString &)> PointedFile;
 
     void ShowOpen();
     void ShowSave();

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -30,6 +32,22 @@ QMessageBox::Icon iconFor(int style)
     }
 }
 
+// Tells `pointedFile` what the dialog points at: the file chosen in its list, or the path
+// typed into its file name box once it names an existing file, else "".
+void reportPointedFile(QFileDialog &dialog, const std::function<void(const QString &)> &pointed)
+{
+    const auto tell = [pointed](const QString &path) {
+        pointed(QFileInfo(path).isFile() ? path : QString());
+    };
+    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, tell);
+    if (auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+        QObject::connect(
+            edit, &QLineEdit::textEdited, &dialog, [&dialog, tell](const QString &text) {
+                tell(text.isEmpty() ? QString() : dialog.directory().absoluteFilePath(text));
+            });
+    }
+}
+
 // The classic dialogs take the file name typed or chosen, whatever the filter says.
 QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool save)
 {
@@ -44,6 +62,8 @@ QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool sa
         dialog.selectNameFilter(filters.first());
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    if (request.pointedFile && !save)
+        reportPointedFile(dialog, request.pointedFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().first();

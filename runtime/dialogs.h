@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -21,6 +22,9 @@ struct FileDialogRequest {
     QString filter; // "description|pattern|description|pattern..."
     int flags = 0;
     QString fileName;
+    // Told the file an open dialog points at while it is up, chosen in its list or typed
+    // (a path that names no file yet: ""), so the caller can start reading it early.
+    std::function<void(const QString &)> pointedFile;
 };
 
 // Common dialog flags the program uses.

@@ -1,6 +1,8 @@
 #include "image/activewindow.h"
 #include "image/fileopen.h"
 #include "image/imagewindow.h"
+#include "picture/loadpicture.h"
+#include "picture/memorybudget.h"
 #include "tests/support/harness.h"
 
 #include <QMdiSubWindow>
@@ -52,6 +54,8 @@ private slots:
     void unreadablePictureStillOpensItsWindow_data();
     void unreadablePictureStillOpensItsWindow();
     void sameFileTwiceGivesTwoWindows();
+    void fileReadWhileTheDialogIsUpIsUsedWhenUnchanged_data();
+    void fileReadWhileTheDialogIsUpIsUsedWhenUnchanged();
     void rightButtonPopsUpTheEditMenu();
     void commandsNeedAnActiveImageWindow();
 
@@ -193,6 +197,61 @@ void TestFileOpen::sameFileTwiceGivesTwoWindows()
     QCOMPARE(second->frame().pos(), QPoint(0, 0));
     second->frame().close();
     QCOMPARE(first->picdibujo().Image().pixel(0, 0), qRgb(255, 0, 0));
+}
+
+void TestFileOpen::fileReadWhileTheDialogIsUpIsUsedWhenUnchanged_data()
+{
+    QTest::addColumn<QString>("pointed");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("rewritten"); // the pointed file, after it was pointed at
+    QTest::newRow("the file chosen") << "red.jpg"
+                                     << "red.jpg" << false;
+    QTest::newRow("another file chosen") << "red.jpg"
+                                         << "blue.jpg" << false;
+    QTest::newRow("the file rewritten since") << "red.jpg"
+                                              << "red.jpg" << true;
+    QTest::newRow("cancelled") << "red.jpg"
+                               << "" << false;
+}
+
+void TestFileOpen::fileReadWhileTheDialogIsUpIsUsedWhenUnchanged()
+{
+    QFETCH(QString, pointed);
+    QFETCH(QString, chosen);
+    QFETCH(bool, rewritten);
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, QSize size, QColor colour) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QVERIFY(image.save(dir.filePath(name), "JPG"));
+    };
+    write("red.jpg", {40, 30}, Qt::red);
+    write("blue.jpg", {40, 30}, Qt::blue);
+    MainWindowHarness h;
+    const qint64 before = lumora::picture::MemoryBudget::process().usedBytes();
+    h.dialogs.whileOpenIsUp = [&](const lumora::runtime::FileDialogRequest &request) {
+        request.pointedFile(dir.filePath(pointed));
+        QTest::qWait(50);
+        if (rewritten)
+            write(pointed, {60, 50}, Qt::green);
+    };
+    if (!chosen.isEmpty())
+        h.dialogs.fileAnswers.enqueue(dir.filePath(chosen));
+    h.window->mnufileopen_Click();
+    ImageWindow *window = lumora::image::asImageWindow(h.window->ActiveForm());
+    if (chosen.isEmpty()) {
+        QVERIFY(!window);
+        QTRY_COMPARE(lumora::picture::MemoryBudget::process().usedBytes(), before);
+        return;
+    }
+    QVERIFY(window);
+    const lumora::picture::Picture expected = lumora::picture::LoadPicture(dir.filePath(chosen));
+    const QImage drawn = window->picdibujo().Image();
+    QCOMPARE(drawn.size(), expected.raster().size() + QSize(2, 2));
+    QCOMPARE(drawn.pixel(5, 5), expected.raster().pixel(5, 5));
+    QCOMPARE(drawn.pixel(drawn.width() - 1, 5), kGrey);
+    // The picture was decoded into the drawing: one copy of its pixels.
+    QCOMPARE(drawn.constBits(), window->pictrans().picture().raster().constBits());
 }
 
 void TestFileOpen::rightButtonPopsUpTheEditMenu()

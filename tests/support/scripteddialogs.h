@@ -32,6 +32,8 @@ public:
     QString showOpen(const runtime::FileDialogRequest &request) override
     {
         fileRequests.append({false, request});
+        if (whileOpenIsUp)
+            whileOpenIsUp(request);
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
     QString showSave(const runtime::FileDialogRequest &request) override
@@ -53,6 +55,8 @@ public:
     QList<int> printerFlags;
     std::function<bool(QPrinter &)> printerAnswer;
     std::function<void(const Message &)> onMessage;
+    // What the user does in an open dialog before answering (points at files...).
+    std::function<void(const runtime::FileDialogRequest &)> whileOpenIsUp;
 };
 
 } // namespace lumora::testing
