@@ -134,6 +134,9 @@ class Screen:
         if not self.disp.has_extension('DAMAGE') or not self.disp.has_extension('XTEST'):
             sys.exit('the X server needs the DAMAGE and XTEST extensions')
         self.disp.damage_query_version()
+        # Windows of other programs come and go while they are watched: errors about windows
+        # already gone are expected.
+        self.disp.set_error_handler(lambda *_: None)
         self.root = self.disp.screen().root
 
     def watch(self, window_id):
@@ -309,6 +312,18 @@ def flat(pixels):
     return max(pixels) - min(pixels) < 16
 
 
+def area(window):
+    geometry = window.get_geometry()
+    return geometry.width * geometry.height
+
+
+def middle_of(screen, window):
+    """The middle quarter of a window, where a viewer shows its picture."""
+    geometry = window.get_geometry()
+    return screen.pixels(window, geometry.width * 3 // 8, geometry.height * 3 // 8,
+                         geometry.width // 4, geometry.height // 4)
+
+
 def peer_round(screen, command, key, folder):
     """A peer started on A and sent to B: (ms from the key to B settled, peak KiB) or None."""
     screen.watch_new_windows()
@@ -318,19 +333,22 @@ def peer_round(screen, command, key, folder):
         windows = wait_settled(screen, process, time.monotonic())
         if windows is None:
             return None
-        window = windows[0]
+        window = max(windows, key=area)
         xdotool('windowactivate', '--sync', str(window.id))
         screen.drain(0.2)
+        before = middle_of(screen, window)
         start = time.monotonic()
         screen.key(key)
-        last = start
-        while time.monotonic() - last < QUIET_S and time.monotonic() - start < TIMEOUT_S:
+        last = None  # the last drawing after the key
+        while time.monotonic() - start < TIMEOUT_S:
             if screen.drain(0.05):
                 last = time.monotonic()
-        geometry = window.get_geometry()
-        middle = screen.pixels(window, geometry.width // 4, geometry.height // 4,
-                               geometry.width // 2, geometry.height // 2)
-        if flat(middle):
+            elif last is not None and time.monotonic() - last >= QUIET_S:
+                break
+        if last is None:
+            return None
+        middle = middle_of(screen, window)
+        if flat(middle) or middle == before:
             return None  # still on A
         peak = sum(memory_kib(pid, 'VmHWM') for pid in descendants(process.pid))
         return (last - start) * 1000.0, peak
