@@ -83,7 +83,7 @@ private:
         qint64 pixels16 = 0; // size in sixteenths of a device pixel
         int weight = 400;
         quint8 pitchAndFamily = 0;
-        bool italic = false, underline = false, strikeOut = false;
+        bool italic = false;
         bool symbol = false, cellHeight = false;
         bool operator==(const FontKey &) const = default;
     };
@@ -94,6 +94,8 @@ private:
         QFont font;
         QRawFont raw; // for glyph runs: one call per text, no shaping
         double ascent = 0, descent = 0, averageWidth = 0;
+        // Underline below the baseline, strike-out above it, and their thickness.
+        double underlinePos = 0, strikeOutPos = 0, lineWidth = 0;
     };
 
     void step(const Record &r);
@@ -144,8 +146,10 @@ private:
     std::vector<double> textAdvances(const TextRun &run, const QString &text,
                                      const TextGlyphs &glyphs, const CachedFont &cached, double sx,
                                      double stretch) const;
-    void paintGlyphs(const FontDef &def, const CachedFont &cached, const QString &text,
-                     const TextGlyphs &glyphs, const QList<QPointF> &positions, double pixels);
+    void paintGlyphs(const CachedFont &cached, const QString &text, const TextGlyphs &glyphs,
+                     const QList<QPointF> &positions, double pixels);
+    void drawDecorations(const FontDef &def, const CachedFont &cached, const TextLayout &layout,
+                         double refY);
     void moveCurrentPosition(const QTransform &local, const QPointF &ref, double width);
     const CachedFont &fontFor(double pixels);
     bool drawGlyphMasks(const QRawFont &font, const QList<quint32> &glyphs,

@@ -88,8 +88,8 @@ TextLayout layoutText(const std::vector<double> &advance, const std::vector<qint
 
 size_t Player::FontKeyHash::operator()(const FontKey &k) const
 {
-    return qHashMulti(0, k.face, k.pixels16, k.weight, k.pitchAndFamily, k.italic, k.underline,
-                      k.strikeOut, k.symbol, k.cellHeight);
+    return qHashMulti(0, k.face, k.pixels16, k.weight, k.pitchAndFamily, k.italic, k.symbol,
+                      k.cellHeight);
 }
 
 const Player::CachedFont &Player::fontFor(double pixels)
@@ -103,8 +103,6 @@ const Player::CachedFont &Player::fontFor(double pixels)
                 .weight = def.weight,
                 .pitchAndFamily = def.pitchAndFamily,
                 .italic = def.italic,
-                .underline = def.underline,
-                .strikeOut = def.strikeOut,
                 .symbol = symbol,
                 .cellHeight = def.height > 0};
     if (auto it = m_fonts.find(key); it != m_fonts.end())
@@ -118,8 +116,6 @@ const Player::CachedFont &Player::fontFor(double pixels)
     font.setFixedPitch((def.pitchAndFamily & 3) == 1);
     font.setWeight(QFont::Weight(def.weight > 0 ? std::clamp<int>(def.weight, 100, 900) : 400));
     font.setItalic(def.italic);
-    font.setUnderline(def.underline);
-    font.setStrikeOut(def.strikeOut);
     font.setKerning(false);
     // Unhinted outlines scale smoothly, so text keeps its place at every size.
     font.setHintingPreference(QFont::PreferNoHinting);
@@ -135,8 +131,14 @@ const Player::CachedFont &Player::fontFor(double pixels)
             metrics = QFontMetricsF(font, device);
         }
     }
-    CachedFont cached{font, QRawFont::fromFont(font), metrics.ascent(), metrics.descent(),
-                      metrics.averageCharWidth()};
+    CachedFont cached{font,
+                      QRawFont::fromFont(font),
+                      metrics.ascent(),
+                      metrics.descent(),
+                      metrics.averageCharWidth(),
+                      metrics.underlinePos(),
+                      metrics.strikeOutPos(),
+                      metrics.lineWidth()};
     return m_fonts.emplace(std::move(key), std::move(cached)).first->second;
 }
 
@@ -182,7 +184,9 @@ void Player::drawText(const TextRun &run)
                            QColor::fromRgb(m_dc.bkColor));
     }
     m_painter.setPen(QColor::fromRgb(m_dc.textColor));
-    paintGlyphs(def, cached, text, glyphs, layout.positions, pixels);
+    paintGlyphs(cached, text, glyphs, layout.positions, pixels);
+    if (def.underline || def.strikeOut)
+        drawDecorations(def, cached, layout, ref.y());
     m_painter.setTransform(saved);
     if (run.options & eto::Clipped)
         m_painter.setClipRegion(m_dc.clip);
@@ -238,19 +242,16 @@ std::vector<double> Player::textAdvances(const TextRun &run, const QString &text
     return advance;
 }
 
-void Player::paintGlyphs(const FontDef &def, const CachedFont &cached, const QString &text,
-                         const TextGlyphs &glyphs, const QList<QPointF> &positions, double pixels)
+void Player::paintGlyphs(const CachedFont &cached, const QString &text, const TextGlyphs &glyphs,
+                         const QList<QPointF> &positions, double pixels)
 {
-    if (glyphs.direct && !def.underline && !def.strikeOut &&
-        drawGlyphMasks(cached.raw, glyphs.indexes, positions, pixels)) {
+    if (glyphs.direct && drawGlyphMasks(cached.raw, glyphs.indexes, positions, pixels)) {
         // drawn
     } else if (glyphs.direct) {
         QGlyphRun glyphRun;
         glyphRun.setRawFont(cached.raw);
         glyphRun.setGlyphIndexes(glyphs.indexes);
         glyphRun.setPositions(positions);
-        glyphRun.setUnderline(def.underline);
-        glyphRun.setStrikeOut(def.strikeOut);
         m_painter.drawGlyphRun(QPointF(0, 0), glyphRun);
     } else {
         m_painter.setFont(cached.font);
@@ -261,6 +262,24 @@ void Player::paintGlyphs(const FontDef &def, const CachedFont &cached, const QSt
             m_painter.drawText(positions[i], QString(c));
         }
     }
+}
+
+// Underline and strike-out as GDI draws them: one bar in the text colour along the whole run,
+// spaces included, placed and sized by the font's metrics, at least a pixel thick and on whole
+// pixels (the painter's transform turns and stretches it with the text).
+void Player::drawDecorations(const FontDef &def, const CachedFont &cached, const TextLayout &layout,
+                             double refY)
+{
+    const double thickness = std::max(1.0, std::round(cached.lineWidth));
+    const auto bar = [&](double top) {
+        top = std::round(refY + top) - refY;
+        m_painter.fillRect(QRectF(layout.left, top, layout.width, thickness),
+                           QColor::fromRgb(m_dc.textColor));
+    };
+    if (def.underline) // at least a pixel clear of the baseline, as small fonts need
+        bar(layout.baseline + std::max(1.0, cached.underlinePos));
+    if (def.strikeOut)
+        bar(layout.baseline - cached.strikeOutPos - thickness / 2);
 }
 
 // The current position moves to the end of the text (the start, right-aligned); centred text

@@ -77,6 +77,8 @@ private slots:
     void largeTextFromMasks_data();
     void largeTextFromMasks();
     void escapementTurnsText();
+    void textDecorations_data();
+    void textDecorations();
     void symbolFontIsGreek();
     void hatchedBrushBackground();
     void patternBrush();
@@ -497,6 +499,64 @@ void tst_WmfRecords::escapementTurnsText()
     QVERIFY2(box.height() > 2 * box.width(),
              qPrintable(QStringLiteral("%1 x %2").arg(box.width()).arg(box.height())));
     QVERIFY(box.bottom() <= 182);
+}
+
+void tst_WmfRecords::textDecorations_data()
+{
+    QTest::addColumn<bool>("underline");
+    QTest::addColumn<bool>("extTextOut");
+    QTest::addColumn<int>("align");
+    QTest::addColumn<int>("escapement");
+    // Where the line lies from the reference point (100, 100): along the text from `from` to
+    // `to`, and across it between `near` and `far` (down, or right when turned upwards).
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("near");
+    QTest::addColumn<int>("far");
+    // TEXTOUT spaces of DejaVu Sans at 30 pixels advance 9.5 pixels each.
+    QTest::newRow("underline, baseline") << true << false << 24 << 0 << 0 << 76 << 1 << 6;
+    QTest::newRow("strike-out, baseline") << false << true << 24 << 0 << 0 << 80 << -14 << -4;
+    QTest::newRow("underline, top") << true << true << 0 << 0 << 0 << 80 << 24 << 32;
+    QTest::newRow("underline, right") << true << false << 26 << 0 << -76 << 0 << 1 << 6;
+    QTest::newRow("underline, upwards") << true << true << 24 << 900 << -80 << 0 << 1 << 6;
+}
+
+// Underlined and struck-out fonts draw their line in the text colour across the whole run,
+// spaces too, turned and aligned with the text.
+void tst_WmfRecords::textDecorations()
+{
+    QFETCH(bool, underline);
+    QFETCH(bool, extTextOut);
+    QFETCH(int, align);
+    QFETCH(int, escapement);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(int, near);
+    QFETCH(int, far);
+    WmfBuilder b;
+    b.placeable(0, 0, 200, 200, 96)
+        .font(-30, QStringLiteral("DejaVu Sans"), 400, false, escapement, 0, underline, !underline)
+        .select(0)
+        .textColor(kRed)
+        .textAlign(align)
+        .bkMode(1);
+    const QByteArray spaces(8, ' '); // no glyph ink: what is red is the line
+    const QList<int> advances(8, 10);
+    extTextOut ? b.extTextOut(100, 100, spaces, 0, {}, advances) : b.textOut(100, 100, spaces);
+    QImage image = render(*loadWmf(b.bytes()), QSize(200, 200));
+    if (escapement == 900) // turned back, so that one check serves both
+        image = image.transformed(QTransform().rotate(90)).mirrored(true, false);
+    const QRect line = boundsOf(image, kRed, 100);
+    QVERIFY2(!line.isEmpty(), "no line drawn");
+    const QString where = QStringLiteral("line at %1, %2 to %3, %4")
+                              .arg(line.left())
+                              .arg(line.top())
+                              .arg(line.right())
+                              .arg(line.bottom());
+    QVERIFY2(std::abs(line.left() - (100 + from)) <= 2, qPrintable(where));
+    QVERIFY2(std::abs(line.right() + 1 - (100 + to)) <= 2, qPrintable(where));
+    QVERIFY2(line.top() >= 100 + near && line.bottom() <= 100 + far, qPrintable(where));
+    QVERIFY2(line.height() <= 4, qPrintable(where));
 }
 
 void tst_WmfRecords::symbolFontIsGreek()

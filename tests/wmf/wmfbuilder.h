@@ -121,8 +121,14 @@ public:
     WmfBuilder &rop2(int rop) { return record(0x0104, {rop}); }
     WmfBuilder &polyFillMode(int mode) { return record(0x0106, {mode}); }
     WmfBuilder &textAlign(int align) { return record(0x012E, {align}); }
-    WmfBuilder &bkColor(QRgb c) { return record(0x0201, {int(colorRef(c) & 0xFFFF), int(colorRef(c) >> 16)}); }
-    WmfBuilder &textColor(QRgb c) { return record(0x0209, {int(colorRef(c) & 0xFFFF), int(colorRef(c) >> 16)}); }
+    WmfBuilder &bkColor(QRgb c)
+    {
+        return record(0x0201, {int(colorRef(c) & 0xFFFF), int(colorRef(c) >> 16)});
+    }
+    WmfBuilder &textColor(QRgb c)
+    {
+        return record(0x0209, {int(colorRef(c) & 0xFFFF), int(colorRef(c) >> 16)});
+    }
     WmfBuilder &saveDC() { return record(0x001E, {}); }
     WmfBuilder &restoreDC(int n) { return record(0x0127, {n}); }
     WmfBuilder &intersectClip(int l, int t, int r, int b) { return record(0x0416, {b, r, t, l}); }
@@ -137,12 +143,16 @@ public:
         return record(0x02FC, {style, int(colorRef(c) & 0xFFFF), int(colorRef(c) >> 16), hatch});
     }
     WmfBuilder &font(int height, const QString &face, int weight = 400, bool italic = false,
-                     int escapement = 0, int charSet = 0, bool underline = false)
+                     int escapement = 0, int charSet = 0, bool underline = false,
+                     bool strikeOut = false)
     {
         QByteArray p;
         for (int v : {height, 0, escapement, escapement, weight})
             put16(p, v);
-        p.append(char(italic)).append(char(underline)).append('\0').append(char(charSet));
+        p.append(char(italic))
+            .append(char(underline))
+            .append(char(strikeOut))
+            .append(char(charSet));
         p.append(QByteArray(4, '\0'));
         QByteArray name = face.toLatin1();
         name.resize(32, '\0');
@@ -191,8 +201,8 @@ public:
         put16(p, x);
         return recordBytes(0x0521, p);
     }
-    WmfBuilder &extTextOut(int x, int y, const QByteArray &text, int options = 0,
-                           QRect rect = {}, const QList<int> &dx = {})
+    WmfBuilder &extTextOut(int x, int y, const QByteArray &text, int options = 0, QRect rect = {},
+                           const QList<int> &dx = {})
     {
         QByteArray p;
         put16(p, y);
