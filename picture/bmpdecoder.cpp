@@ -1,14 +1,15 @@
 #include "picture/bmpdecoder.h"
 
-#include "picture/bmpformat.h"
+#include "picture/bmprle.h"
 #include "picture/colourprofile.h"
 #include "picture/imagememory.h"
 #include "picture/jpegdecoder.h"
-#include "picture/picturelimits.h"
+#include "picture/jpegscan.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QtEndian>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace lumora::picture {
@@ -32,11 +33,11 @@ public:
     RowTable(QByteArrayView bytes, const BmpHeader &header)
     {
         const qint64 rowBits = qint64(header.width) * header.bitCount;
-        m_stride = (rowBits + 31) / 32 * 4;
+        m_stride = header.stride;
         const qint64 needed =
             header.pixelOffset + m_stride * (header.height - 1) + (rowBits + 7) / 8;
-        if (needed > bytes.size())
-            refusePicture(); // the file ends inside the pixels
+        if (needed > std::min<qint64>(header.pixelEnd, bytes.size()))
+            refusePicture(); // the bytes end inside the pixels
         m_first = reinterpret_cast<const uchar *>(bytes.data()) + header.pixelOffset;
     }
     const uchar *row(int fileRow) const { return m_first + m_stride * fileRow; }
@@ -234,131 +235,32 @@ QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header)
     return image;
 }
 
-// Decodes RLE4, RLE8 and RLE24 data into a transparent canvas, row by row from the bottom.
-class RleDecoder final {
-public:
-    RleDecoder(QByteArrayView bytes, const BmpHeader &header)
-        : m_data(reinterpret_cast<const uchar *>(bytes.data())), m_size(bytes.size()),
-          m_pos(header.pixelOffset), m_header(header)
-    {
-    }
-
-    QImage decode()
-    {
-        m_image = allocateZeroedImage(QSize(m_header.width, m_header.height),
-                                      QImage::Format_ARGB32_Premultiplied);
-        while (m_row < m_header.height) {
-            if (m_size - m_pos < 2)
-                refusePicture(); // cut short: rows are missing and no end mark says so
-            const uchar count = m_data[m_pos];
-            const uchar code = m_data[m_pos + 1];
-            m_pos += 2;
-            if (count > 0)
-                run(count, code);
-            else if (code == 0)
-                nextRow(0);
-            else if (code == 1)
-                break;
-            else if (code == 2)
-                delta();
-            else
-                literal(code);
-        }
-        if (m_written == qint64(m_header.width) * m_header.height)
-            m_image.reinterpretAsFormat(QImage::Format_RGB32);
-        return std::move(m_image);
-    }
-
-private:
-    const uchar *need(qsizetype n)
-    {
-        if (m_size - m_pos < n)
+// A JPEG or PNG inside: the JPEG reader's own, or Qt's for PNG, within the header's limit.
+QImage decodeEmbedded(QByteArrayView bytes, const BmpHeader &header)
+{
+    if (header.pixelOffset >= header.pixelEnd)
+        refusePicture();
+    const QByteArrayView inside =
+        bytes.sliced(header.pixelOffset, header.pixelEnd - header.pixelOffset);
+    if (header.coding == BmpCoding::Jpeg) {
+        const JpegLayout layout = readJpegLayout(inside);
+        if (qint64(layout.width) * layout.height > header.maxPixels)
             refusePicture();
-        const uchar *p = m_data + m_pos;
-        m_pos += n;
-        return p;
+        return decodeJpeg(inside);
     }
-
-    // Runs past the end of the row are clipped: the column stops at the row's end.
-    void put(QRgb colour)
-    {
-        if (m_x < m_header.width) {
-            rowOf(m_image, m_header.height - 1 - m_row)[m_x++] = colour;
-            ++m_written;
-        }
-    }
-
-    void run(int n, uchar code)
-    {
-        switch (m_header.coding) {
-        case BmpCoding::Rle8:
-            for (int i = 0; i < n; ++i)
-                put(m_header.palette[code]);
-            break;
-        case BmpCoding::Rle4:
-            for (int i = 0; i < n; ++i)
-                put(m_header.palette[i % 2 ? code & 15 : code >> 4]);
-            break;
-        default: { // RLE24: blue was the code byte; green and red follow
-            const uchar *gr = need(2);
-            for (int i = 0; i < n; ++i)
-                put(qRgb(gr[1], gr[0], code));
-            break;
-        }
-        }
-    }
-
-    void literal(int count)
-    {
-        switch (m_header.coding) {
-        case BmpCoding::Rle8: {
-            const uchar *p = need((count + 1) & ~1);
-            for (int i = 0; i < count; ++i)
-                put(m_header.palette[p[i]]);
-            break;
-        }
-        case BmpCoding::Rle4: {
-            const uchar *p = need(((count + 3) / 4) * 2);
-            for (int i = 0; i < count; ++i)
-                put(m_header.palette[i % 2 ? p[i / 2] & 15 : p[i / 2] >> 4]);
-            break;
-        }
-        default: {
-            const uchar *p = need((3 * count + 1) & ~1);
-            for (int i = 0; i < count; ++i)
-                put(qRgb(p[3 * i + 2], p[3 * i + 1], p[3 * i]));
-            break;
-        }
-        }
-    }
-
-    void delta()
-    {
-        const uchar *p = need(2);
-        m_x = std::min(m_x + p[0], m_header.width);
-        if (p[1] > 0)
-            nextRow(p[1]);
-    }
-
-    void nextRow(int skip)
-    {
-        if (skip == 0) {
-            m_x = 0;
-            ++m_row;
-            return;
-        }
-        m_row += skip; // a delta keeps the column
-    }
-
-    const uchar *m_data;
-    qsizetype m_size;
-    qsizetype m_pos;
-    const BmpHeader &m_header;
-    QImage m_image;
-    int m_x = 0;
-    int m_row = 0;
-    qint64 m_written = 0;
-};
+    QByteArray data = QByteArray::fromRawData(inside.data(), inside.size());
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > header.maxPixels)
+        refusePicture();
+    const QImage image = reader.read();
+    if (image.isNull())
+        refusePicture();
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
 
 QImage decodePixels(QByteArrayView bytes, const BmpHeader &header)
 {
@@ -366,9 +268,10 @@ QImage decodePixels(QByteArrayView bytes, const BmpHeader &header)
     case BmpCoding::Rle4:
     case BmpCoding::Rle8:
     case BmpCoding::Rle24:
-        return RleDecoder(bytes, header).decode();
+        return decodeBmpRuns(bytes, header);
     case BmpCoding::Jpeg:
-        return decodeJpeg(bytes.sliced(header.pixelOffset));
+    case BmpCoding::Png:
+        return decodeEmbedded(bytes, header);
     default:
         break;
     }
@@ -394,9 +297,13 @@ QImage decodePixels(QByteArrayView bytes, const BmpHeader &header)
 
 QImage decodeBmp(QByteArrayView bytes)
 {
-    const BmpHeader header = readBmpHeader(bytes);
+    return decodeBmpPixels(bytes, readBmpHeader(bytes));
+}
+
+QImage decodeBmpPixels(QByteArrayView bytes, const BmpHeader &header)
+{
     QImage image = decodePixels(bytes, header);
-    if (header.coding != BmpCoding::Jpeg)
+    if (header.coding != BmpCoding::Jpeg && header.coding != BmpCoding::Png)
         convertToSrgb(image, header.iccProfile);
     return image;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picture/bmpformat.h"
+
 #include <QByteArrayView>
 #include <QImage>
 
@@ -16,5 +18,9 @@ namespace lumora::picture {
 // short, and RLE data that ends before its end-of-picture mark while rows are still missing.
 // Runs past the end of a row are clipped, and nothing beyond the picture itself is allocated.
 QImage decodeBmp(QByteArrayView bytes);
+
+// Decodes the pixels `header` describes inside `bytes`: those of a file (readBmpHeader) or of
+// a bitmap packed in memory (readPackedDibHeader), as decodeBmp does, and a PNG inside one.
+QImage decodeBmpPixels(QByteArrayView bytes, const BmpHeader &header);
 
 } // namespace lumora::picture

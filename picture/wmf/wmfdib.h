@@ -10,12 +10,15 @@
 
 namespace lumora::picture::wmf {
 
-// Decodes a DIB: its header, colour table and bits, all inside `bytes`. With `paletteIndices`
-// (DIB_PAL_COLORS) the colour table holds 16-bit indices into `palette`. Supports 1, 4, 8,
-// 16, 24 and 32 bits per pixel, BI_RGB, BI_BITFIELDS, BI_RLE8, BI_RLE4 and embedded JPEG or
-// PNG. Returns a null image for a damaged or unsupported bitmap, one whose header claims more
-// bytes than `bytes` holds, or one with more than `maxPixels` pixels. Pixels that an RLE
-// bitmap skips stay transparent.
+// Decodes a DIB through the BMP reader: its header, colour table and bits, all inside
+// `bytes`. `palette` is the logical palette selected (empty: none, and the default palette
+// stands for it). With `paletteIndices` (DIB_PAL_COLORS) the colour table holds 16-bit indices
+// into that palette; a bitmap of 2 to 8 bits with no colour table at all takes its colours
+// from it index for index, and a monochrome one lacking colours is black on white. Alpha is
+// ignored, as a blit copies colours only. Returns a null image for a damaged or unsupported
+// bitmap, one whose header claims more bytes than `bytes` holds, or one with more than
+// `maxPixels` pixels. Pixels that an RLE bitmap skips stay transparent, and so do those of
+// rows its data, cut short, never reaches.
 QImage decodeDib(const ByteReader &bytes, bool paletteIndices, const std::vector<QRgb> &palette,
                  qint64 maxPixels);
 

@@ -27,9 +27,13 @@
 // | rgba32h56                      | own .png or rgba32.png, premultiplied                    |
 // | rgba64                         | 64-bit linear light, converted to sRGB: near rgba32.png  |
 // | pal1huffmsb                    | OS/2 1-D Huffman, which nothing writes any more: refused |
+//
+// Of the bad files (b/), rletopdown is an RLE picture stored top-down, which the format does
+// not allow but tools write and other readers show: read rows from the top, it is pal8.png.
 #include "base/runtimeerror.h"
 #include "picture/rasterdecoder.h"
 #include "tests/pictures/picturecompare.h"
+#include "tests/support/dibbuilder.h"
 #include "tests/support/harness.h"
 
 #include <QDir>
@@ -117,6 +121,8 @@ private slots:
     void questionable();
     void bad_data();
     void bad();
+    void runLengthTopDown_data();
+    void runLengthTopDown();
     void everyGoodFileIsListed();
 };
 
@@ -217,7 +223,7 @@ void TestBmpSuite::bad_data()
     const QDir dir(suite(QStringLiteral("b")));
     // These hold no picture that could be shown whole.
     const QStringList refused = {"badbitcount.bmp", "badheadersize.bmp", "badwidth.bmp",
-                                 "reallybig.bmp",   "rletopdown.bmp",    "shortfile.bmp"};
+                                 "reallybig.bmp", "shortfile.bmp"};
     for (const QString &name : dir.entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
         QTest::newRow(qPrintable(name)) << QStringLiteral("b/") + name << refused.contains(name);
     }
@@ -236,6 +242,48 @@ void TestBmpSuite::bad()
         QCOMPARE(error, errors::InvalidPicture);
     } else {
         QCOMPARE(image.size(), QSize(127, 64));
+    }
+}
+
+void TestBmpSuite::runLengthTopDown_data()
+{
+    // 2 x 2 pictures: the first row of runs is the bottom one, or with a negative height the
+    // top one. Runs of one pixel each, end of line, end of picture.
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<QRgb>>("rows"); // left and right of the top row, then the bottom
+    const QList<QRgb> palette{0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffff00};
+    const QByteArray rle8("\x01\x00\x01\x01\x00\x00\x01\x02\x01\x03\x00\x01", 12);
+    const QByteArray rle4("\x02\x01\x00\x00\x02\x23\x00\x01", 8);
+    const QList<QRgb> firstAtBottom{palette[2], palette[3], palette[0], palette[1]};
+    const QList<QRgb> firstAtTop{palette[0], palette[1], palette[2], palette[3]};
+    for (const bool topDown : {false, true}) {
+        const char *order = topDown ? " top-down" : "";
+        const QList<QRgb> &rows = topDown ? firstAtTop : firstAtBottom;
+        QTest::addRow("RLE8%s", order)
+            << testing::bmpFile(testing::dib(2, 2, 8, palette, {rle8}, 1, topDown)) << rows;
+        QTest::addRow("RLE4%s", order)
+            << testing::bmpFile(testing::dib(2, 2, 4, palette, {rle4}, 2, topDown)) << rows;
+    }
+}
+
+void TestBmpSuite::runLengthTopDown()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QRgb>, rows);
+    int error = 0;
+    const QImage image = decode(file, &error);
+    QCOMPARE(error, 0);
+    QCOMPARE(image.format(), QImage::Format_RGB32); // every pixel written
+    QCOMPARE(
+        (QList<QRgb>{image.pixel(0, 0), image.pixel(1, 0), image.pixel(0, 1), image.pixel(1, 1)}),
+        rows);
+    // The suite's own, written top-down: pal8 as other readers show it.
+    if (QTest::currentDataTag() == QLatin1String("RLE8 top-down")) {
+        const QImage suiteFile =
+            decode(readFile(suite(QStringLiteral("b/rletopdown.bmp"))), &error);
+        const QImage expected(suite(QStringLiteral("reference/pal8.png")));
+        const auto difference = testing::comparePictures(suiteFile, expected);
+        QVERIFY2(difference.largest == 0, qPrintable(difference.describe()));
     }
 }
 

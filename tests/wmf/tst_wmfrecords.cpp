@@ -68,6 +68,8 @@ private slots:
     void dibRecords();
     void deviceBitmaps_data();
     void deviceBitmaps();
+    void bitmapsColouredByPalette_data();
+    void bitmapsColouredByPalette();
     void rasterOperations_data();
     void rasterOperations();
     void clipRecords();
@@ -247,6 +249,15 @@ void tst_WmfRecords::dibDepths_data()
                {QByteArray("\x00\x03\x22\x30\x01\x30\x00\x00\x00\x03\x00\x10\x01\x10\x00\x01", 16)},
                2)
         << quad;
+    // Run-length bitmaps stored top-down: the same runs, the first row now the top one.
+    const QList<QRgb> flipped{kBlue, kYellow, kRed, kGreen};
+    QTest::newRow("RLE8 top-down")
+        << dib(2, 2, 8, quad, {QByteArray("\x01\x02\x01\x03\x00\x00\x01\x00\x01\x01\x00\x01", 12)},
+               1, true)
+        << flipped;
+    QTest::newRow("RLE4 top-down")
+        << dib(2, 2, 4, quad, {QByteArray("\x02\x23\x00\x00\x02\x01\x00\x01", 8)}, 2, true)
+        << flipped;
 }
 
 void tst_WmfRecords::dibDepths()
@@ -311,6 +322,51 @@ void tst_WmfRecords::deviceBitmaps()
         b.palette(palette).record(0x0234, {0}); // SELECTPALETTE
     b.deviceStretchBlt(QRect(0, 0, 100, 100), QSize(2, 2), bitsPerPixel, rows);
     const QImage image = renderSquare(b);
+    const QPoint at[] = {{25, 25}, {75, 25}, {25, 75}, {75, 75}};
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(near(image.pixel(at[i]), expected[i]), qPrintable(QString::number(i)));
+}
+
+void tst_WmfRecords::bitmapsColouredByPalette_data()
+{
+    // Bitmaps whose colours come from the logical palette selected: a table of indices into
+    // it, or no table at all (clrUsed 0 and no room for one), as presentation thumbnails are.
+    QTest::addColumn<QByteArray>("file");      // drawing a 2 x 2 bitmap over the whole square
+    QTest::addColumn<QList<QRgb>>("expected"); // top left, top right, bottom left, right
+    const QList<QRgb> quad{kRed, kGreen, kBlue, kYellow};
+    const QRect all(0, 0, 100, 100), source(0, 0, 2, 2);
+    const QList<QByteArray> indices{QByteArray("\x00\x01", 2), "\x02\x03"};
+    const QByteArray tableless8 = dib(2, 2, 8, {}, indices);
+    const auto selected = [&](const QList<QRgb> &palette) {
+        return square().palette(palette).record(0x0234, {0}).record(0x0035, {}); // select, realise
+    };
+    QTest::newRow("8 bits without a table, STRETCHDIB")
+        << selected(quad).stretchDib(all, source, tableless8).bytes() << quad;
+    QTest::newRow("8 bits without a table, DIBSTRETCHBLT")
+        << selected(quad).dibStretchBlt(all, source, tableless8).bytes() << quad;
+    QTest::newRow("4 bits without a table")
+        << selected(quad).stretchDib(all, source, dib(2, 2, 4, {}, {"\x01", "\x23"})).bytes()
+        << quad;
+    // The default palette: its first ten colours, then ten more from index 10 on.
+    QTest::newRow("no palette selected: the default one")
+        << square().stretchDib(all, source, dib(2, 2, 8, {}, {"\x0D\x0E", "\x10\x0F"})).bytes()
+        << quad;
+    // DIB_PAL_COLORS: each table entry a 16-bit index into the palette, here in reverse.
+    QByteArray reversed = dib(2, 2, 8, {}, indices);
+    reversed.insert(40, QByteArray("\x03\x00\x02\x00\x01\x00\x00\x00", 8));
+    reversed[32] = 4; // clrUsed
+    QTest::newRow("DIB_PAL_COLORS") << selected(quad)
+                                           .stretchDib(all, source, reversed, 0x00CC0020,
+                                                       WmfBuilder::DibColours::PaletteIndices)
+                                           .bytes()
+                                    << QList<QRgb>{kYellow, kBlue, kGreen, kRed};
+}
+
+void tst_WmfRecords::bitmapsColouredByPalette()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QRgb>, expected);
+    const QImage image = render(*loadWmf(file), QSize(100, 100));
     const QPoint at[] = {{25, 25}, {75, 25}, {25, 75}, {75, 75}};
     for (int i = 0; i < 4; ++i)
         QVERIFY2(near(image.pixel(at[i]), expected[i]), qPrintable(QString::number(i)));

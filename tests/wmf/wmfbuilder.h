@@ -4,6 +4,8 @@
 // damaged files. Helpers take arguments in reading order (x before y, left before right) and
 // write them in the file's order (last first).
 
+#include "tests/support/dibbuilder.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QList>
@@ -17,58 +19,13 @@
 
 namespace wmftest {
 
-inline void put16(QByteArray &b, int v)
-{
-    const quint16 u = quint16(v);
-    b.append(char(u & 0xFF)).append(char(u >> 8));
-}
-
-inline void put32(QByteArray &b, quint32 v)
-{
-    put16(b, int(v & 0xFFFF));
-    put16(b, int(v >> 16));
-}
+using lumora::testing::dib;
+using lumora::testing::put16;
+using lumora::testing::put32;
 
 inline quint32 colorRef(QRgb c)
 {
     return quint32(qRed(c)) | quint32(qGreen(c)) << 8 | quint32(qBlue(c)) << 16;
-}
-
-// A device-independent bitmap: BITMAPINFOHEADER, colour table and rows bottom-up (or
-// top-down with a negative height). `rows` holds the raw bytes of each row, top row first,
-// padded here to four bytes.
-inline QByteArray dib(int width, int height, int bpp, const QList<QRgb> &palette,
-                      const QList<QByteArray> &rowsTopFirst, quint32 compression = 0,
-                      bool topDown = false)
-{
-    QByteArray bits;
-    if (compression == 0) {
-        const int stride = ((width * bpp + 31) / 32) * 4;
-        for (int i = 0; i < rowsTopFirst.size(); ++i) {
-            QByteArray row = rowsTopFirst[topDown ? i : rowsTopFirst.size() - 1 - i];
-            row.resize(stride, '\0');
-            bits += row;
-        }
-    } else {
-        for (const QByteArray &chunk : rowsTopFirst) // already encoded, in file order
-            bits += chunk;
-    }
-    QByteArray b;
-    put32(b, 40);
-    put32(b, quint32(width));
-    put32(b, quint32(topDown ? -height : height));
-    put16(b, 1);
-    put16(b, bpp);
-    put32(b, compression);
-    put32(b, quint32(bits.size()));
-    put32(b, 3780);
-    put32(b, 3780);
-    put32(b, quint32(palette.size()));
-    put32(b, 0);
-    for (QRgb c : palette) {
-        b.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append('\0');
-    }
-    return b + bits;
 }
 
 class WmfBuilder {
@@ -222,13 +179,15 @@ public:
             put16(p, d);
         return recordBytes(0x0A32, p);
     }
-    // STRETCHDIB: destination and source rectangles (x, y, width, height), SRCCOPY.
+    // STRETCHDIB: destination and source rectangles (x, y, width, height), SRCCOPY, the
+    // colour table of RGB colours (DIB_RGB_COLORS) or of palette indices (DIB_PAL_COLORS).
+    enum class DibColours { Rgb, PaletteIndices };
     WmfBuilder &stretchDib(QRect dest, QRect source, const QByteArray &bitmap,
-                           quint32 rop = 0x00CC0020)
+                           quint32 rop = 0x00CC0020, DibColours colours = DibColours::Rgb)
     {
         QByteArray p;
         put32(p, rop);
-        put16(p, 0); // DIB_RGB_COLORS
+        put16(p, colours == DibColours::PaletteIndices ? 1 : 0);
         for (int v : {source.height(), source.width(), source.y(), source.x(), dest.height(),
                       dest.width(), dest.y(), dest.x()})
             put16(p, v);
