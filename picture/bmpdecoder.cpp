@@ -113,7 +113,7 @@ private:
 QImage decodeIndexed(QByteArrayView bytes, const BmpHeader &header)
 {
     const RowTable rows(bytes, header);
-    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_RGB32);
+    QImage image = allocateBitmap(header, QImage::Format_RGB32);
     const int bits = header.bitCount;
     const int perByte = 8 / bits;
     const uchar mask = uchar((1 << bits) - 1);
@@ -136,7 +136,7 @@ QImage decodeIndexed(QByteArrayView bytes, const BmpHeader &header)
 QImage decodeRgb24(QByteArrayView bytes, const BmpHeader &header)
 {
     const RowTable rows(bytes, header);
-    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_RGB32);
+    QImage image = allocateBitmap(header, QImage::Format_RGB32);
     const int width = header.width;
     for (int r = 0; r < header.height; ++r) {
         const uchar *src = rows.row(r);
@@ -153,7 +153,7 @@ QImage decodeRgb24(QByteArrayView bytes, const BmpHeader &header)
 QImage decodeOpaque32(QByteArrayView bytes, const BmpHeader &header)
 {
     const RowTable rows(bytes, header);
-    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_RGB32);
+    QImage image = allocateBitmap(header, QImage::Format_RGB32);
     for (int r = 0; r < header.height; ++r) {
         const uchar *src = rows.row(r);
         QRgb *dst = rowOf(image, imageRow(header, r));
@@ -171,8 +171,7 @@ QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header)
     const ChannelScale blue(header.channels[2]);
     const ChannelScale alpha(header.channels[3]);
     QImage image =
-        allocateZeroedImage(QSize(header.width, header.height),
-                            alpha.present() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        allocateBitmap(header, alpha.present() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     // 16-bit pixels go through one table of all 65536 colours.
     std::vector<QRgb> colours;
     if (header.bitCount == 16) {
@@ -216,7 +215,7 @@ QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header)
         encode[size_t(v)] = uchar(std::lround(srgb * 255));
     }
     const auto clamp = [](qint16 v) { return std::clamp<int>(v, 0, kOne); };
-    QImage image = allocateZeroedImage(QSize(header.width, header.height), QImage::Format_ARGB32);
+    QImage image = allocateBitmap(header, QImage::Format_ARGB32);
     AlphaTally tally;
     for (int r = 0; r < header.height; ++r) {
         const uchar *src = rows.row(r);

@@ -1,5 +1,7 @@
 #include "picture/bmpformat.h"
 
+#include "picture/imagememory.h"
+
 #include <QtEndian>
 #include <bit>
 
@@ -340,6 +342,14 @@ BmpHeader readPackedDibHeader(QByteArrayView bytes, const PackedDibColours &colo
     if (compressed && fields.imageBytes > 0)
         result.pixelEnd = std::min<qint64>(bytes.size(), result.pixelOffset + fields.imageBytes);
     return result;
+}
+
+QImage allocateBitmap(const BmpHeader &header, QImage::Format format)
+{
+    const QSize size(header.width, header.height);
+    if (header.budgeted)
+        return allocateZeroedImage(size, format);
+    return allocateZeroedImage(size, format, MemoryBudget::Reservation());
 }
 
 BmpHeader headerlessBitmap(QSize size, int bitCount, qint64 stride, qint64 pixelOffset,

@@ -3,6 +3,7 @@
 #include "picture/picturelimits.h"
 
 #include <QByteArrayView>
+#include <QImage>
 #include <QRgb>
 #include <QSize>
 #include <QtGlobal>
@@ -39,6 +40,9 @@ struct BmpHeader {
     // Run-length data that ends before its end-of-picture mark keeps the rows it drew
     // instead of being refused.
     bool keepsCutRuns = false;
+    // False: the pixels are not taken from the memory budget here, as their owner counts
+    // them together with the rest of what it keeps.
+    bool budgeted = true;
 };
 
 // Reads the headers of a BMP file: the OS/2 1.x header (12 bytes), the OS/2 2.x header (16 to
@@ -66,6 +70,9 @@ struct PackedDibColours {
 // refuses and more than `maxPixels`.
 BmpHeader readPackedDibHeader(QByteArrayView bytes, const PackedDibColours &colours,
                               qint64 maxPixels);
+
+// A zeroed image of the header's size, taken from the memory budget when the header says so.
+QImage allocateBitmap(const BmpHeader &header, QImage::Format format);
 
 // The header of uncompressed rows that come without one (a device bitmap's): `bitCount` bits
 // a pixel with the default masks and no colour table, stored top-down `stride` bytes apart

@@ -17,8 +17,7 @@ public:
 
     QImage decode()
     {
-        m_image = allocateZeroedImage(QSize(m_header.width, m_header.height),
-                                      QImage::Format_ARGB32_Premultiplied);
+        m_image = allocateBitmap(m_header, QImage::Format_ARGB32_Premultiplied);
         while (m_row < m_header.height) {
             const uchar *pair = need(2); // cut short: rows are missing and no end mark says so
             if (!pair)

@@ -72,6 +72,15 @@ void setDevicePalette(BmpHeader &header, const std::vector<QRgb> &selected)
     std::copy(std::begin(kStaticHigh), std::end(kStaticHigh), table.begin() + 246);
 }
 
+// A bitmap the reader refuses is skipped with its record; running out of memory fails the
+// whole picture, never drawn without it.
+QImage skipUnlessOutOfMemory(const RuntimeError &error)
+{
+    if (error.number() == errors::OutOfMemory)
+        throw error;
+    return {};
+}
+
 QImage monochromeBitmap(const uchar *bits, int width, int height, qint64 widthBytes)
 {
     QImage image(width, height, QImage::Format_Mono);
@@ -98,10 +107,11 @@ QImage decodeDib(const ByteReader &bytes, bool paletteIndices, const std::vector
             return {};
         header.channels[3] = {}; // a blit copies colours; alpha is not part of it
         header.keepsCutRuns = true;
+        header.budgeted = false; // the picture counts all its bitmaps at once
         addMissingColours(header, logical);
         return decodeBmpPixels(view, header);
-    } catch (const RuntimeError &) {
-        return {}; // damaged, unsupported or over the limits
+    } catch (const RuntimeError &error) {
+        return skipUnlessOutOfMemory(error); // damaged, unsupported or over the limits
     }
 }
 
@@ -132,11 +142,12 @@ QImage decodeBitmap16(const ByteReader &bytes, qsizetype bitsOffset, qint64 maxP
     try {
         BmpHeader header = headerlessBitmap(QSize(int(width), int(height)), bpp, widthBytes,
                                             bitsOffset, maxPixels);
+        header.budgeted = false;
         if (bpp <= 8)
             setDevicePalette(header, palette);
         return decodeBmpPixels(viewOf(bytes), header);
-    } catch (const RuntimeError &) {
-        return {};
+    } catch (const RuntimeError &error) {
+        return skipUnlessOutOfMemory(error);
     }
 }
 
