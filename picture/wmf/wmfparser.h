@@ -41,6 +41,13 @@ private:
         bool used = false;
     };
 
+    // Parameters are stored last first: reads word `i` counted from the end of the usual form.
+    struct Params {
+        const ByteReader &p;
+        qint16 s(int word) const { return p.s16(2 * word); }
+        quint16 u(int word) const { return p.u16(2 * word); }
+    };
+
     [[noreturn]] static void refuse();
     void readHeader();
     void readRecords();
@@ -50,6 +57,10 @@ private:
     // wmfparsestate.cpp: state and drawing records.
     void parseState(quint16 function, const ByteReader &p, qsizetype words);
     void parseDrawing(quint16 function, const ByteReader &p, qsizetype words);
+    bool parseMode(quint16 function, const Params &a, qsizetype words, Record &r);
+    bool saveOrRestore(quint16 function, const Params &a, qsizetype words, Record &r);
+    bool parsePixels(quint16 function, const Params &a, qsizetype words, Record &r);
+    bool parseRegionDrawing(quint16 function, const Params &a, qsizetype words, Record &r);
     void parsePoly(quint16 function, const ByteReader &p, qsizetype words);
     void parseEscape(const ByteReader &p, qsizetype words);
     void emitRecord(const Record &r);

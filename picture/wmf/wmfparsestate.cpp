@@ -59,13 +59,6 @@ Op stateOp(quint16 function)
     }
 }
 
-// Parameters are stored last first: reads word `i` counted from the end of the usual form.
-struct Params {
-    const ByteReader &p;
-    qint16 s(int word) const { return p.s16(2 * word); }
-    quint16 u(int word) const { return p.u16(2 * word); }
-};
-
 } // namespace
 
 void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
@@ -80,13 +73,8 @@ void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
     case fn::SetPolyFillMode:
     case fn::SetStretchBltMode:
     case fn::SetTextAlign:
-        if (words < 1)
+        if (!parseMode(function, a, words, r))
             return;
-        r.mode = a.u(0);
-        if (function == fn::SetMapMode && (r.mode < mapmode::Text || r.mode > mapmode::Anisotropic))
-            return;
-        if (function == fn::SetTextAlign)
-            m_dc.textAlign = r.mode;
         break;
     case fn::SetTextCharExtra:
         if (words < 1)
@@ -111,40 +99,19 @@ void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
         r.v[0] = a.s(1); // x
         r.v[1] = a.s(0); // y
         break;
+    case fn::SaveDC:
+    case fn::RestoreDC:
+        if (!saveOrRestore(function, a, words, r))
+            return;
+        break;
     case fn::ScaleWindowExt:
     case fn::ScaleViewportExt:
-        if (words < 4)
-            return;
-        r.v[0] = a.s(3); // x numerator
-        r.v[1] = a.s(2); // x denominator
-        r.v[2] = a.s(1); // y numerator
-        r.v[3] = a.s(0); // y denominator
-        break;
-    case fn::SaveDC:
-        if (qsizetype(m_saved.size()) >= limits::kMaxSaveDepth)
-            return;
-        m_saved.push_back(m_dc);
-        break;
-    case fn::RestoreDC: {
-        if (words < 1)
-            return;
-        // Negative: that many states back. Positive: the state saved by the n-th SAVEDC
-        // still on the stack. Anything beyond the saved states is refused, as GDI does.
-        const int n = a.s(0);
-        const qsizetype depth = qsizetype(m_saved.size());
-        const qsizetype drop = n < 0 ? -qsizetype(n) : depth - n + 1;
-        if (n == 0 || drop < 1 || drop > depth)
-            return;
-        m_dc = m_saved[depth - drop];
-        m_saved.resize(depth - drop);
-        r.v[0] = qint16(drop);
-        break;
-    }
     case fn::IntersectClipRect:
     case fn::ExcludeClipRect:
         if (words < 4)
             return;
-        r.v = {a.s(3), a.s(2), a.s(1), a.s(0)}; // left, top, right, bottom
+        // x numerator, x denominator, y numerator, y denominator; or left, top, right, bottom
+        r.v = {a.s(3), a.s(2), a.s(1), a.s(0)};
         break;
     default:
         return;
@@ -153,6 +120,42 @@ void Parser::parseState(quint16 function, const ByteReader &p, qsizetype words)
     // rule and the bounds of what is drawn depend on.
     applyMapping(m_dc.map, r);
     emitRecord(r);
+}
+
+// Records that set one small value: a mode or the text alignment.
+bool Parser::parseMode(quint16 function, const Params &a, qsizetype words, Record &r)
+{
+    if (words < 1)
+        return false;
+    r.mode = a.u(0);
+    if (function == fn::SetMapMode && (r.mode < mapmode::Text || r.mode > mapmode::Anisotropic))
+        return false;
+    if (function == fn::SetTextAlign)
+        m_dc.textAlign = r.mode;
+    return true;
+}
+
+bool Parser::saveOrRestore(quint16 function, const Params &a, qsizetype words, Record &r)
+{
+    if (function == fn::SaveDC) {
+        if (qsizetype(m_saved.size()) >= limits::kMaxSaveDepth)
+            return false;
+        m_saved.push_back(m_dc);
+        return true;
+    }
+    if (words < 1)
+        return false;
+    // Negative: that many states back. Positive: the state saved by the n-th SAVEDC still on
+    // the stack. Anything beyond the saved states is refused, as GDI does.
+    const int n = a.s(0);
+    const qsizetype depth = qsizetype(m_saved.size());
+    const qsizetype drop = n < 0 ? -qsizetype(n) : depth - n + 1;
+    if (n == 0 || drop < 1 || drop > depth)
+        return false;
+    m_dc = m_saved[depth - drop];
+    m_saved.resize(depth - drop);
+    r.v[0] = qint16(drop);
+    return true;
 }
 
 void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words)
@@ -197,66 +200,90 @@ void Parser::parseDrawing(quint16 function, const ByteReader &p, qsizetype words
         addBounds(r.v[0], r.v[1], r.v[2], r.v[3]);
         break;
     case fn::PatBlt:
-        if (words < 6)
+    case fn::SetPixel:
+    case fn::FloodFill:
+    case fn::ExtFloodFill:
+        if (!parsePixels(function, a, words, r))
             return;
+        break;
+    case fn::FillRegion:
+    case fn::FrameRegion:
+    case fn::PaintRegion:
+    case fn::InvertRegion:
+        if (!parseRegionDrawing(function, a, words, r))
+            return;
+        break;
+    default:
+        return;
+    }
+    emitRecord(r);
+}
+
+// Records that set pixels directly: pattern blits, single pixels and flood fills.
+bool Parser::parsePixels(quint16 function, const Params &a, qsizetype words, Record &r)
+{
+    const ByteReader &p = a.p;
+    switch (function) {
+    case fn::PatBlt:
+        if (words < 6)
+            return false;
         r.op = Op::PatBlt;
         r.data = p.u32(0);
         r.v = {a.s(5), a.s(4), a.s(3), a.s(2)}; // x, y, width, height
         addBounds(r.v[0], r.v[1], r.v[0] + r.v[2], r.v[1] + r.v[3]);
-        break;
+        return true;
     case fn::SetPixel:
         if (words < 4)
-            return;
+            return false;
         r.op = Op::SetPixel;
         r.data = color(p.u32(0));
         r.v[0] = a.s(3);
         r.v[1] = a.s(2);
         addBounds(r.v[0], r.v[1], r.v[0] + 1, r.v[1] + 1);
-        break;
+        return true;
     case fn::FloodFill:
     case fn::ExtFloodFill: {
         const int at = function == fn::ExtFloodFill ? 1 : 0; // after the mode
         if (words < at + 4)
-            return;
+            return false;
         r.op = Op::FloodFill;
         r.mode = function == fn::ExtFloodFill && a.u(0) == 1 ? 1 : 0;
         r.data = color(p.u32(2 * at));
         r.v[0] = a.s(at + 3);
         r.v[1] = a.s(at + 2);
-        break;
-    }
-    case fn::FillRegion:
-    case fn::FrameRegion:
-    case fn::PaintRegion:
-    case fn::InvertRegion: {
-        if (words < (function == fn::FrameRegion ? 4 : function == fn::FillRegion ? 2 : 1))
-            return;
-        const Slot *region = slotAt(a.u(0));
-        if (!region || region->kind != ObjectKind::Region || region->def < 0)
-            return;
-        r.index = quint32(region->def);
-        if (function == fn::FillRegion || function == fn::FrameRegion) {
-            const Slot *brush = slotAt(a.u(1));
-            if (!brush || brush->kind != ObjectKind::Brush || brush->def < 0)
-                return;
-            r.data = quint32(brush->def);
-        }
-        r.op = function == fn::FillRegion    ? Op::FillRegion
-               : function == fn::FrameRegion ? Op::FrameRegion
-               : function == fn::PaintRegion ? Op::PaintRegion
-                                             : Op::InvertRegion;
-        if (function == fn::FrameRegion) {
-            r.v[0] = a.s(3); // width
-            r.v[1] = a.s(2); // height
-        }
-        const QRect box = m_out.regions[r.index].boundingRect();
-        addBounds(box.left(), box.top(), box.right() + 1, box.bottom() + 1);
-        break;
+        return true;
     }
     default:
-        return;
+        return false;
     }
-    emitRecord(r);
+}
+
+// Records that fill, paint, frame or invert a region object.
+bool Parser::parseRegionDrawing(quint16 function, const Params &a, qsizetype words, Record &r)
+{
+    if (words < (function == fn::FrameRegion ? 4 : function == fn::FillRegion ? 2 : 1))
+        return false;
+    const Slot *region = slotAt(a.u(0));
+    if (!region || region->kind != ObjectKind::Region || region->def < 0)
+        return false;
+    r.index = quint32(region->def);
+    if (function == fn::FillRegion || function == fn::FrameRegion) {
+        const Slot *brush = slotAt(a.u(1));
+        if (!brush || brush->kind != ObjectKind::Brush || brush->def < 0)
+            return false;
+        r.data = quint32(brush->def);
+    }
+    r.op = function == fn::FillRegion    ? Op::FillRegion
+           : function == fn::FrameRegion ? Op::FrameRegion
+           : function == fn::PaintRegion ? Op::PaintRegion
+                                         : Op::InvertRegion;
+    if (function == fn::FrameRegion) {
+        r.v[0] = a.s(3); // width
+        r.v[1] = a.s(2); // height
+    }
+    const QRect box = m_out.regions[r.index].boundingRect();
+    addBounds(box.left(), box.top(), box.right() + 1, box.bottom() + 1);
+    return true;
 }
 
 void Parser::parsePoly(quint16 function, const ByteReader &p, qsizetype words)
