@@ -6,6 +6,7 @@
 # /b. The daemon is stopped and everything removed afterwards.
 # Exits 77 (skipped) when no print server can run here. Usage: cups-run.sh command [args...]
 set -euo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/../tests/support/poll-lib.sh"
 cupsd=/usr/sbin/cupsd
 backend=/usr/lib/cups/backend/cups-pdf
 if [[ $(id -u) -ne 0 || ! -x $cupsd || ! -x $backend ]]; then
@@ -72,11 +73,7 @@ done
 
 "$cupsd" -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
-    [[ -S $dir/cups.sock ]] && break
-    sleep 0.05
-done
-if [[ ! -S $dir/cups.sock ]]; then
+if ! wait_until 10 test -S "$dir/cups.sock"; then
     echo "cups-run: the print server did not start" >&2
     cat "$dir/log/cupsd.out" "$dir/log/error_log" >&2 2>/dev/null || true
     exit 1

@@ -16,7 +16,6 @@ convert -size 64x48 gradient:red-blue "$work/picture.bmp"
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 main=$(wait_for_window '^Lumora$') || fail "no main window"
-sleep 0.5
 
 file_menu() {
     open_menu "$main" alt+f
@@ -26,39 +25,36 @@ file_menu() {
 # Save As with no picture: the message box, with its title, closed by Return.
 file_menu s
 box=$(wait_for_window '^Error$') || fail "no message box"
-import -window root "$shots/noactive.png"
+wait_for_focus "$box"
+shoot_screen "$shots/noactive.png"
 xdotool key Return
 wait_for_no_window '^Error$' || fail "the message box stayed"
 
 # Open a picture through the open dialog, then save it through the save dialog under a name
 # without an extension: the file is BMP data under exactly that name.
 file_menu Return
-wait_for_window '^Open File$' >/dev/null || fail "no open dialog"
-sleep 0.5
+dialog=$(wait_for_window '^Open File$') || fail "no open dialog"
+wait_for_focus "$dialog"
 xdotool type --delay 5 "$work/picture.bmp"
 xdotool key Return
 wait_for_no_window '^Open File$' || fail "the open dialog stayed"
-sleep 0.5
 file_menu s
-wait_for_window '^File Name$' >/dev/null || fail "no save dialog"
-sleep 0.5
-import -window root "$shots/save.png"
+dialog=$(wait_for_window '^File Name$') || fail "no save dialog"
+wait_for_focus "$dialog"
+shoot_screen "$shots/save.png"
 xdotool type --delay 5 "$work/saved copy"
 xdotool key Return
 wait_for_no_window '^File Name$' || fail "the save dialog stayed"
-for _ in $(seq 1 100); do
-    [[ -s "$work/saved copy" ]] && break
-    sleep 0.05
-done
+wait_until 5 test -s "$work/saved copy" || fail "nothing saved under the typed name"
 [[ "$(identify -format %m "$work/saved copy")" == BMP* ]] || fail "no BMP written under the typed name"
 [[ ! -e "$work/saved copy.bmp" ]] || fail "an extension was added"
 [[ "$(identify -format %wx%h "$work/saved copy")" == 66x50 ]] || fail "the saved picture is not the drawn box"
 
 # Printer Setup: the system's printer dialog under its title; Esc cancels it.
 file_menu Down Down Down Down Return
-wait_for_window '^Select Printer$' >/dev/null || fail "no printer dialog"
-sleep 0.5
-import -window root "$shots/printer.png"
+dialog=$(wait_for_window '^Select Printer$') || fail "no printer dialog"
+wait_for_focus "$dialog"
+shoot_screen "$shots/printer.png"
 xdotool key Escape
 wait_for_no_window '^Select Printer$' || fail "the printer dialog stayed"
 kill -0 "$pid" || fail "the program ended"

@@ -12,7 +12,6 @@ mkdir -p "$shots"
 work="$(mktemp -d)"
 cd "$work"
 
-
 # A photo-like picture made by ImageMagick, in a folder whose name has a space.
 mkdir -p "$work/my pictures"
 photo="$work/my pictures/photo.jpg"
@@ -26,26 +25,22 @@ convert "$photo" -depth 8 "$work/reference.ppm"
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 main=$(wait_for_window '^Lumora$') || fail "no main window"
-sleep 0.5
 open_picture "$main" "$photo"
-sleep 1
 
 # The picture must be at the workspace's top left corner, just below the toolbar: look for
 # it near there, and compare every pixel (JPEG decoders may differ by a step or two). In a
 # Wayland session the compositor places the main window and draws the screen a moment after
-# the X server: look anywhere, a few times.
+# the X server: look anywhere.
 eval "$(xdotool getwindowgeometry --shell "$main")"
 region=("$X" "$Y" "$((X + 40))" "$((Y + 160))")
 [[ -n "${WAYLAND_DISPLAY:-}" ]] && region=(0 0 200 300)
-shown=0
-for _ in $(seq 1 20); do
+picture_shown() {
     shoot_screen "$shots/opened.png"
     convert "$shots/opened.png" -depth 8 "$work/screen.ppm"
     found=$(python3 "$support/findpicture.py" "$work/screen.ppm" "$work/reference.ppm" \
-        "${region[@]}" 3) && { shown=1; break; }
-    sleep 0.2
-done
-((shown)) || fail "picture not shown as decoded: $found"
+        "${region[@]}" 3)
+}
+wait_until 15 picture_shown || fail "picture not shown as decoded: $found"
 echo "picture at $found"
 xdotool getwindowname "$main" | grep -qx Lumora || fail "main caption changed"
 echo PASS

@@ -25,13 +25,13 @@ prlimit --as="$limit" "$program" &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 main=$(wait_for_window '^Lumora$') || fail "no main window"
-sleep 0.5
 
 open_photo() {
     open_menu "$main" alt+f
     xdotool key Return # Open is the File menu's first item
-    wait_for_window '^Open File$' >/dev/null || fail "no open dialog"
-    sleep 0.3
+    local dialog
+    dialog=$(wait_for_window '^Open File$') || fail "no open dialog"
+    wait_for_focus "$dialog"
     xdotool type --delay 2 "$1"
     xdotool key Return
     wait_for_no_window '^Open File$' || fail "the open dialog stayed"
@@ -40,37 +40,31 @@ open_photo() {
 # The top left corner of the first photo's client area, once it is painted: where every new
 # window's picture starts, in front of the others.
 open_photo "$work/navy.jpg"
-corner=""
-deadline=$((SECONDS + 20))
-while [[ -z "$corner" ]] && ((SECONDS < deadline)); do
-    import -window root "$shots/first.png"
-    corner=$(convert "$shots/first.png" -fuzz 4% -fill white +opaque navy -fill black \
-        -opaque navy -negate -trim -format '%X %Y' info: 2>/dev/null | grep -v -- '-1' || true)
-    sleep 0.2
-done
-[[ -n "$corner" ]] || fail "the first photo is not on the screen"
-read -r cx cy <<<"${corner//+/}"
+first_photo_shown() {
+    shoot_screen "$shots/first.png"
+    read -r _ _ cx cy <<<"$(colour_box "$shots/first.png" 1280x1024+0+0 navy 4%)"
+    [[ -n $cy ]]
+}
+wait_until 20 first_photo_shown || fail "the first photo is not on the screen"
 echo "client area at $cx,$cy"
 sample="80x70+$((cx + 10))+$((cy + 10))" # inside even an empty window's 113 x 97 box
 
 # What the newest window shows once it is painted: its photo (colour $1) or the empty grey box.
+newest_painted() {
+    read -r r g b <<<"$(mean_rgb "$sample")"
+    if ((r > 200 && g > 200 && b > 200)); then
+        echo empty
+    elif [[ "$1" == navy ]] && ((r < 20 && g < 20 && b > 100)); then
+        echo photo
+    elif [[ "$1" == maroon ]] && ((r > 100 && g < 20 && b < 20)); then
+        echo photo
+    else
+        return 1
+    fi
+}
 newest() {
-    local deadline=$((SECONDS + 20)) r g b
-    while ((SECONDS < deadline)); do
-        read -r r g b <<<"$(mean_rgb "$sample")"
-        if ((r > 200 && g > 200 && b > 200)); then
-            echo empty
-            return
-        elif [[ "$1" == navy ]] && ((r < 20 && g < 20 && b > 100)); then
-            echo photo
-            return
-        elif [[ "$1" == maroon ]] && ((r > 100 && g < 20 && b < 20)); then
-            echo photo
-            return
-        fi
-        sleep 0.2
-    done
-    echo "neither: $r $g $b"
+    local r g b
+    wait_until 20 newest_painted "$1" || echo "neither: $r $g $b"
 }
 
 whole=1
@@ -84,7 +78,7 @@ for i in $(seq 2 10); do
     photo) whole=$((whole + 1)) ;;
     empty)
         refused=$i
-        import -window root "$shots/refused.png"
+        shoot_screen "$shots/refused.png"
         break
         ;;
     *) fail "photo $i: $seen" ;;
@@ -101,7 +95,6 @@ xdotool key Return
 wait_for_window '^Open File$' >/dev/null || fail "no open dialog after the budget was reached"
 xdotool key Escape
 wait_for_no_window '^Open File$' || fail "the open dialog stayed"
-sleep 0.5
 kill -0 "$pid" 2>/dev/null || fail "the program died"
 xdotool getwindowname "$main" | grep -qx Lumora || fail "main window gone"
 echo PASS

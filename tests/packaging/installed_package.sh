@@ -72,38 +72,29 @@ cd "$scratch"
 "$root/usr/bin/lumora" &
 pid=$!
 main=$(wait_for_window '^Lumora$') || fail "no main window"
-sleep 0.3
 open_menu "$main" alt+h
 xdotool key Return
 help=$(wait_for_window '^Lumora Help$') || fail "no help window"
-sleep 1
-import -window root "$shots/help.png"
 
 # The topic's own words, copied out of the help window: a missing or unreadable help file
 # would show an explanation there instead.
 eval "$(xdotool getwindowgeometry --shell "$help")"
-shown=""
-deadline=$((SECONDS + 15))
-while ((SECONDS < deadline)); do
+first_topic_shown() {
     xdotool mousemove $((X + WIDTH * 3 / 4)) $((Y + HEIGHT - 40)) click 1
     xdotool key ctrl+a ctrl+c
-    sleep 0.3
     shown=$(xclip -o -selection clipboard 2>/dev/null || true)
-    [[ "$shown" == *"Starting Lumora"* ]] && break
-    sleep 0.5
-done
-[[ "$shown" == *"Starting Lumora"* ]] || fail "the help window does not show the first topic: ${shown:0:300}"
+    [[ "$shown" == *"Starting Lumora"* ]]
+}
+wait_until 15 first_topic_shown ||
+    fail "the help window does not show the first topic: ${shown:0:300}"
+shoot_screen "$shots/help.png"
 xdotool windowclose "$help" 2>/dev/null || xdotool windowunmap "$help"
 
 # File > Exit ends the program normally (E is shared with Screen Show: the second E is Exit).
+wait_for_no_window '^Lumora Help$' || fail "the help window stayed"
 open_menu "$main" alt+f
-sleep 0.2
 xdotool key e e Return
-for _ in $(seq 1 200); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
+wait_for_exit "$pid" 10 || fail "the program did not end after Exit"
 status=0
 wait "$pid" || status=$?
 pid=""
