@@ -5,11 +5,11 @@
 
 namespace lumora::about {
 
-void mnuhelpabout_Click(runtime::MainHost &host)
+void AboutCommands::showAbout()
 {
     // The registry is asked afresh at every opening, so a tool installed meanwhile is found.
     const std::unique_ptr<Registry> registry = systemRegistry(executableSearchPath());
-    AboutDialog frmAbout(host.dialogs(), *registry, openWithDesktop, &host.mainWindow());
+    AboutDialog frmAbout(m_host.dialogs(), *registry, openWithDesktop, &m_host.mainWindow());
     frmAbout.exec();
 }
 

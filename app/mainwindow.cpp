@@ -1,19 +1,12 @@
 #include "app/mainwindow.h"
 
-#include "about/aboutcommands.h"
 #include "app/arrange.h"
-#include "app/commandtable.h"
-#include "image/fileopen.h"
-#include "image/imagecommands.h"
-#include "print/printcommands.h"
 #include "runtime/appinfo.h"
 #include "runtime/form.h"
 #include "runtime/handlerguard.h"
-#include "show/showcommands.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -23,50 +16,6 @@
 namespace lumora::app {
 
 namespace {
-
-using Handler = MainWindow::Handler;
-
-const std::map<QString, Handler> &menuHandlers()
-{
-    static const std::map<QString, Handler> handlers = {
-        {QStringLiteral("mnufileopen"), &MainWindow::mnufileopen_Click},
-        {QStringLiteral("mnufileopenmulti"), &MainWindow::mnufileopenmulti_Click},
-        {QStringLiteral("mnufilesaveas"), &MainWindow::mnufilesaveas_Click},
-        {QStringLiteral("mnufilepp"), &MainWindow::mnufilepp_Click},
-        {QStringLiteral("mnufileselprint"), &MainWindow::mnufileselprint_Click},
-        {QStringLiteral("mnufileprint"), &MainWindow::mnufileprint_Click},
-        {QStringLiteral("mnufileexit"), &MainWindow::mnufileexit_Click},
-        {QStringLiteral("mnueditcopy"), &MainWindow::mnueditcopy_Click},
-        {QStringLiteral("mnueditwall"), &MainWindow::mnueditwall_Click},
-        {QStringLiteral("mnueditzoomin"), &MainWindow::mnueditzoomin_Click},
-        {QStringLiteral("mnueditzoomout"), &MainWindow::mnueditzoomout_Click},
-        {QStringLiteral("mnuwindowcascade"), &MainWindow::mnuwindowcascade_Click},
-        {QStringLiteral("optileh"), &MainWindow::optileh_Click},
-        {QStringLiteral("optilev"), &MainWindow::optilev_Click},
-        {QStringLiteral("mnuhelpcontents"), &MainWindow::mnuhelpcontents_Click},
-        {QStringLiteral("mnuhelpabout"), &MainWindow::mnuhelpabout_Click},
-    };
-    return handlers;
-}
-
-// The toolbar's keys, compared in this order, exactly and case-sensitively.
-const std::vector<std::pair<QString, Handler>> &toolbarDispatch()
-{
-    static const std::vector<std::pair<QString, Handler>> table = {
-        {QStringLiteral("open"), &MainWindow::mnufileopen_Click},
-        {QStringLiteral("copy"), &MainWindow::mnueditcopy_Click},
-        {QStringLiteral("cascade"), &MainWindow::mnuwindowcascade_Click},
-        {QStringLiteral("print"), &MainWindow::mnufileprint_Click},
-        {QStringLiteral("help"), &MainWindow::mnuhelpcontents_Click},
-        {QStringLiteral("show"), &MainWindow::mnufileopenmulti_Click},
-        {QStringLiteral("save"), &MainWindow::mnufilesaveas_Click},
-        {QStringLiteral("preview"), &MainWindow::mnufilepp_Click},
-        {QStringLiteral("zoomin"), &MainWindow::mnueditzoomin_Click},
-        {QStringLiteral("zoomout"), &MainWindow::mnueditzoomout_Click},
-        {QStringLiteral("exit"), &MainWindow::mnufileexit_Click},
-    };
-    return table;
-}
 
 // A 16 x 16 toolbar image whose silver pixels are transparent.
 QPixmap maskedToolbarImage(const QString &file)
@@ -101,6 +50,7 @@ MainWindow::MainWindow(runtime::Dialogs &dialogs, QWidget *parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
+    createActions();
     buildMenus();
     buildToolbar();
     buildStatusBar();
@@ -134,24 +84,40 @@ void MainWindow::run(Handler handler)
     runtime::guard(m_dialogs, [this, handler] { (this->*handler)(); });
 }
 
+// One action per command, shared by its menu item and its toolbar button.
+void MainWindow::createActions()
+{
+    for (const Command &command : commands()) {
+        const QString name = QString::fromUtf8(command.name);
+        auto *action = new QAction(QString::fromUtf8(command.caption), this);
+        action->setObjectName(name);
+        if (command.toolbarKey) {
+            action->setData(QString::fromUtf8(command.toolbarKey));
+            action->setToolTip(QString::fromUtf8(command.tooltip));
+        }
+        connect(action, &QAction::triggered, this,
+                [this, handler = command.handler] { run(handler); });
+        m_items[name] = action;
+    }
+}
+
 void MainWindow::buildMenus()
 {
-    for (const MenuDef &def : menuTree()) {
-        QMenu *menu = menuBar()->addMenu(QString::fromUtf8(def.title.caption));
-        menu->setObjectName(QString::fromUtf8(def.title.name));
-        menu->menuAction()->setObjectName(QString::fromUtf8(def.title.name));
+    for (const MenuTitle &title : menuTitles()) {
+        QMenu *menu = menuBar()->addMenu(QString::fromUtf8(title.caption));
+        menu->setObjectName(QString::fromUtf8(title.name));
+        menu->menuAction()->setObjectName(menu->objectName());
         m_menus[menu->objectName()] = menu;
-        for (const MenuItemDef &item : def.items) {
-            const QString name = QString::fromUtf8(item.name);
-            QAction *action = qstrcmp(item.caption, "-") == 0
-                                  ? menu->addSeparator()
-                                  : menu->addAction(QString::fromUtf8(item.caption));
-            action->setObjectName(name);
-            m_items[name] = action;
-            const auto handler = menuHandlers().find(name);
-            if (handler != menuHandlers().end())
-                connect(action, &QAction::triggered, this, [this, h = handler->second] { run(h); });
+    }
+    for (const Command &command : commands()) {
+        QMenu *menu = m_menus.at(QString::fromUtf8(command.menu));
+        if (command.separatorBefore) {
+            const QString name = QString::fromUtf8(command.separatorBefore);
+            QAction *separator = menu->addSeparator();
+            separator->setObjectName(name);
+            m_items[name] = separator;
         }
+        menu->addAction(m_items.at(QString::fromUtf8(command.name)));
     }
     QMenu *windows = menu(QStringLiteral("mnuwindow"));
     connect(windows, &QMenu::aboutToShow, this, &MainWindow::refreshWindowMenu);
@@ -201,28 +167,23 @@ void MainWindow::buildToolbar()
     m_toolbar->setFloatable(false);
     m_toolbar->setIconSize(QSize(16, 16));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const TwipScale scale = runtime::screenScale();
-    const QSize buttonSize = scale.toPixels(609, 582);
-    const QStringList images =
-        QDir(QStringLiteral(":/assets/toolbar")).entryList(QDir::Files, QDir::Name);
-    for (const ToolButtonDef &def : toolbarButtons()) {
-        const QString key = QString::fromUtf8(def.key);
-        if (key.isEmpty()) {
+    const QSize buttonSize = runtime::screenScale().toPixels(609, 582);
+    for (const char *key : toolbarLayout()) {
+        const Command *command = commandWithKey(QString::fromUtf8(key));
+        if (!command) {
             m_toolbar->addSeparator();
             continue;
         }
-        QAction *action = m_toolbar->addAction(QString::fromUtf8(def.tooltip));
-        action->setObjectName(QStringLiteral("Toolbar1_") + key);
-        action->setData(key);
-        action->setToolTip(QString::fromUtf8(def.tooltip));
-        if (def.image >= 1 && def.image <= images.size())
-            action->setIcon(
-                maskedToolbarImage(QStringLiteral(":/assets/toolbar/") + images.at(def.image - 1)));
-        if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(action)))
-            button->setFixedSize(buttonSize);
-        connect(action, &QAction::triggered, this, [this, key] {
-            runtime::guard(m_dialogs, [this, key] { Toolbar1_ButtonClick(key); });
-        });
+        QAction *action = m_items.at(QString::fromUtf8(command->name));
+        m_toolbar->addAction(action);
+        auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(action));
+        if (!button)
+            continue;
+        button->setFixedSize(buttonSize);
+        // The picture goes on the button, not on the shared action: an icon on the action
+        // would widen the menus by an icon column, even one the menus do not show.
+        button->setIcon(maskedToolbarImage(QStringLiteral(":/assets/toolbar/") +
+                                           QString::fromUtf8(command->iconFile)));
     }
 }
 
@@ -238,66 +199,52 @@ void MainWindow::buildStatusBar()
     m_panels->setPicture(3, QPixmap(QStringLiteral(":/assets/panel.png")));
 }
 
-MainWindow::Handler MainWindow::menuHandler(const QString &itemName)
-{
-    const auto it = menuHandlers().find(itemName);
-    return it == menuHandlers().end() ? nullptr : it->second;
-}
-
-MainWindow::Handler MainWindow::toolbarHandler(const QString &key)
-{
-    for (const auto &[candidate, handler] : toolbarDispatch()) {
-        if (candidate == key)
-            return handler;
-    }
-    return nullptr;
-}
-
+// The key is the button's own; an unknown or empty key (a separator) does nothing.
 void MainWindow::Toolbar1_ButtonClick(const QString &key)
 {
-    if (const Handler handler = toolbarHandler(key))
-        (this->*handler)();
+    if (const Command *command = commandWithKey(key))
+        (this->*command->handler)();
 }
 
 void MainWindow::mnufileopen_Click()
 {
-    image::mnufileopen_Click(*this);
+    m_image.open();
 }
 void MainWindow::mnufileopenmulti_Click()
 {
-    show::mnufileopenmulti_Click(*this);
+    m_show.openSetUp();
 }
 void MainWindow::mnufilesaveas_Click()
 {
-    image::mnufilesaveas_Click(*this);
+    m_image.saveAs();
 }
 void MainWindow::mnufilepp_Click()
 {
-    print::mnufilepp_Click(*this);
+    m_print.showPreview();
 }
 void MainWindow::mnufileselprint_Click()
 {
-    print::mnufileselprint_Click(*this);
+    m_print.setUpPrinter();
 }
 void MainWindow::mnufileprint_Click()
 {
-    print::mnufileprint_Click(*this);
+    m_print.print();
 }
 void MainWindow::mnueditcopy_Click()
 {
-    image::mnueditcopy_Click(*this);
+    m_image.copy();
 }
 void MainWindow::mnueditwall_Click()
 {
-    image::mnueditwall_Click(*this);
+    m_image.setAsWallpaper();
 }
 void MainWindow::mnueditzoomin_Click()
 {
-    image::mnueditzoomin_Click(*this);
+    m_image.zoomIn();
 }
 void MainWindow::mnueditzoomout_Click()
 {
-    image::mnueditzoomout_Click(*this);
+    m_image.zoomOut();
 }
 void MainWindow::mnuwindowcascade_Click()
 {
@@ -313,7 +260,7 @@ void MainWindow::optilev_Click()
 }
 void MainWindow::mnuhelpabout_Click()
 {
-    about::mnuhelpabout_Click(*this);
+    m_about.showAbout();
 }
 
 void MainWindow::mnuhelpcontents_Click()

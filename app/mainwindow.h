@@ -1,8 +1,13 @@
 #pragma once
 
+#include "about/aboutcommands.h"
+#include "app/commandtable.h"
+#include "image/imagecommands.h"
+#include "print/printcommands.h"
 #include "runtime/commondialog.h"
 #include "runtime/mainhost.h"
 #include "runtime/statuspanels.h"
+#include "show/showcommands.h"
 
 #include <QMainWindow>
 #include <QMdiArea>
@@ -15,12 +20,11 @@ class QToolBar;
 namespace lumora::app {
 
 // `frmprin`: the multiple-document main window with its menus, toolbar and status bar. Every
-// command is one handler here; menu items and toolbar buttons call the same functions.
+// command is one handler here, listed once in the command table; a menu item and its toolbar
+// button are one action. The subsystems' commands and state live in the objects it owns.
 class MainWindow final : public QMainWindow, public runtime::MainHost {
     Q_OBJECT
 public:
-    using Handler = void (MainWindow::*)();
-
     explicit MainWindow(runtime::Dialogs &dialogs, QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -35,8 +39,8 @@ public:
     runtime::Dialogs &dialogs() override { return m_dialogs; }
     runtime::CommonDialog &dlgcomondialog() override { return m_dlgcomondialog; }
     QMenu &mnuedit() override { return *m_menus.at(QStringLiteral("mnuedit")); }
-    int &BorderWidth() override { return m_borderWidth; }
-    int &BorderHeight() override { return m_borderHeight; }
+
+    show::ShowCommands &showCommands() { return m_show; }
 
     runtime::CommonDialog &dlghelp() { return m_dlghelp; }
     QToolBar &Toolbar1() { return *m_toolbar; }
@@ -64,14 +68,11 @@ public:
     void Toolbar1_ButtonClick(const QString &key);
     void MDIForm_Unload();
 
-    // The handler a menu item runs, and the one a toolbar key runs (nullptr for none).
-    static Handler menuHandler(const QString &itemName);
-    static Handler toolbarHandler(const QString &key);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void createActions();
     void buildMenus();
     void buildToolbar();
     void buildStatusBar();
@@ -87,8 +88,10 @@ private:
     std::map<QString, QMenu *> m_menus;
     std::map<QString, QAction *> m_items;
     QList<QAction *> m_windowEntries;
-    int m_borderWidth = 0;
-    int m_borderHeight = 0;
+    image::ImageCommands m_image{*this};
+    print::PrintCommands m_print{*this};
+    show::ShowCommands m_show{*this};
+    about::AboutCommands m_about{*this};
     bool m_unloading = false;
     std::function<void()> m_end;
 };

@@ -74,7 +74,8 @@ int manualStepBench(app::MainWindow &window, const QTemporaryDir &dir, bench::Re
     show::ShowSettings settings;
     for (int i = 0; i < 10; ++i)
         settings.ShowFiles << photos[i % 3];
-    show::ShowPlayer *player = show::ShowPlayer::Start(window, settings);
+    window.showCommands().settings() = settings;
+    show::ShowPlayer *player = window.showCommands().startShow();
     player->repaint();
     std::vector<double> steps;
     for (int i = 1; i < settings.ShowFiles.size(); ++i) {
@@ -116,7 +117,8 @@ void memoryBench(app::MainWindow &window, const QTemporaryDir &dir, bench::Repor
     settings.ShowAuto = 1;
     settings.ShowInterval = 1;
     settings.ShowLoop = 1;
-    show::ShowPlayer *player = show::ShowPlayer::Start(window, settings);
+    window.showCommands().settings() = settings;
+    show::ShowPlayer *player = window.showCommands().startShow();
     int fired = 0;
     long after100 = 0;
     QObject::connect(&player->tmrtiepo(), &runtime::Timer::fired, [&] {

@@ -51,7 +51,7 @@ int main(int argc, char **argv)
     runtime::QtDialogs dialogs;
     app::MainWindow window(dialogs);
     window.show();
-    show::ScreenDialog *dialog = show::ScreenDialog::Load(window, show::processShowSettings());
+    show::ScreenDialog *dialog = show::ScreenDialog::Load(window, window.showCommands().settings());
     dialog->Show();
     QApplication::processEvents();
 

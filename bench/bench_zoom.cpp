@@ -6,7 +6,6 @@
 #include "app/mainwindow.h"
 #include "bench/benchreport.h"
 #include "image/fileopen.h"
-#include "image/imagecommands.h"
 #include "image/imagewindow.h"
 #include "picture/loadpicture.h"
 #include "runtime/dialogs.h"
@@ -65,9 +64,9 @@ int main(int argc, char **argv)
     frame.show();
     image::ImageWindow *window = image::openPictureWindow(frame, path);
     const QSize opened = window->picdibujo().innerPixels();
-    image::mnueditzoomin_Click(frame);
+    frame.mnueditzoomin_Click();
     const QSize zoomedIn = window->picdibujo().innerPixels();
-    image::mnueditzoomout_Click(frame);
+    frame.mnueditzoomout_Click();
 
     const size_t outBytes = size_t(zoomedIn.width()) * zoomedIn.height() * 4;
     std::vector<char> source(outBytes, 1);
@@ -76,11 +75,11 @@ int main(int argc, char **argv)
     QSize zoomedOut;
     for (int run = 0; run < kRuns; ++run) {
         floor.push_back(bench::freshCopyMs(outBytes, source.data()));
-        zoomIn.push_back(timeMs([&] { image::mnueditzoomin_Click(frame); }));
-        image::mnueditzoomout_Click(frame); // back to the opened size
-        zoomOut.push_back(timeMs([&] { image::mnueditzoomout_Click(frame); }));
+        zoomIn.push_back(timeMs([&] { frame.mnueditzoomin_Click(); }));
+        frame.mnueditzoomout_Click(); // back to the opened size
+        zoomOut.push_back(timeMs([&] { frame.mnueditzoomout_Click(); }));
         zoomedOut = window->picdibujo().innerPixels();
-        image::mnueditzoomin_Click(frame);
+        frame.mnueditzoomin_Click();
         decode.push_back(timeMs([&] { (void)picture::LoadPicture(path); }));
     }
     const double in = median(zoomIn), out = median(zoomOut), fl = median(floor),

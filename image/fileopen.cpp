@@ -23,7 +23,7 @@ picture::LoadOptions drawingOptions()
 
 } // namespace
 
-void mnufileopen_Click(runtime::MainHost &host)
+void openChosenPicture(runtime::MainHost &host)
 {
     ErrorTrap trap;
     runtime::CommonDialog &dialog = host.dlgcomondialog();

@@ -10,7 +10,7 @@ inline const QString kOpenFilter = QStringLiteral(
 
 // File > Open: asks for a picture and opens it in a new image window. Every step that fails
 // is skipped and nothing is reported: a picture that cannot be read still gets its window.
-void mnufileopen_Click(runtime::MainHost &host);
+void openChosenPicture(runtime::MainHost &host);
 
 class OpenReadAhead;
 

@@ -1,35 +1,41 @@
 #include "image/imagecommands.h"
 
 #include "image/clipboardcopy.h"
+#include "image/fileopen.h"
 #include "image/saveas.h"
 #include "image/wallpaper.h"
 #include "image/zoom.h"
 
 namespace lumora::image {
 
-void mnueditzoomin_Click(runtime::MainHost &host)
+void ImageCommands::open()
 {
-    zoomActiveWindow(host, ZoomDirection::In);
+    openChosenPicture(m_host);
 }
 
-void mnueditzoomout_Click(runtime::MainHost &host)
+void ImageCommands::saveAs()
 {
-    zoomActiveWindow(host, ZoomDirection::Out);
+    saveActivePictureAs(m_host);
 }
 
-void mnueditcopy_Click(runtime::MainHost &host)
+void ImageCommands::copy()
 {
-    copyActivePicture(host);
+    copyActivePicture(m_host);
 }
 
-void mnueditwall_Click(runtime::MainHost &host)
+void ImageCommands::setAsWallpaper()
 {
-    setActivePictureAsWallpaper(host, DesktopFacts::current());
+    setActivePictureAsWallpaper(m_host, DesktopFacts::current());
 }
 
-void mnufilesaveas_Click(runtime::MainHost &host)
+void ImageCommands::zoomIn()
 {
-    saveActivePictureAs(host);
+    zoomActiveWindow(m_host, ZoomDirection::In);
+}
+
+void ImageCommands::zoomOut()
+{
+    zoomActiveWindow(m_host, ZoomDirection::Out);
 }
 
 } // namespace lumora::image

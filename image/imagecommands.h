@@ -4,11 +4,21 @@
 
 namespace lumora::image {
 
-// Zoom, copy, wallpaper and save on the active image window.
-void mnueditzoomin_Click(runtime::MainHost &host);
-void mnueditzoomout_Click(runtime::MainHost &host);
-void mnueditcopy_Click(runtime::MainHost &host);
-void mnueditwall_Click(runtime::MainHost &host);
-void mnufilesaveas_Click(runtime::MainHost &host);
+// The image subsystem's commands: File Open, and zoom, copy, wallpaper and Save As on the
+// active image window. The main window owns the one instance.
+class ImageCommands final {
+public:
+    explicit ImageCommands(runtime::MainHost &host) : m_host(host) {}
+
+    void open();
+    void saveAs();
+    void copy();
+    void setAsWallpaper();
+    void zoomIn();
+    void zoomOut();
+
+private:
+    runtime::MainHost &m_host;
+};
 
 } // namespace lumora::image

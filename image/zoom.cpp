@@ -22,9 +22,11 @@ void zoomActiveWindow(runtime::MainHost &host, ZoomDirection direction)
         return;
     runtime::PictureBox &picdibujo = window->picdibujo();
     const TwipScale &scale = picdibujo.scale();
+    // The window's frame, measured before anything changes, is what the window keeps around
+    // the box when it is fitted at the end.
     const runtime::FormMetrics frame = runtime::measureForm(*window, scale);
-    host.BorderWidth() = runtime::roundHalfEven32(frame.Width - frame.ScaleWidth);
-    host.BorderHeight() = runtime::roundHalfEven32(frame.Height - frame.ScaleHeight);
+    const int borderWidth = runtime::roundHalfEven32(frame.Width - frame.ScaleWidth);
+    const int borderHeight = runtime::roundHalfEven32(frame.Height - frame.ScaleHeight);
 
     // A refused size counts as a failed paint: both mean this zoom cannot be shown.
     runtime::ErrorTrap trap;
@@ -43,8 +45,8 @@ void zoomActiveWindow(runtime::MainHost &host, ZoomDirection direction)
     }
     // A maximized or minimized window refuses to move; the new drawing stands anyway.
     trap.run([&] {
-        runtime::moveForm(*window, 0, 0, picdibujo.ScaleWidth() + host.BorderWidth(),
-                          picdibujo.ScaleHeight() + host.BorderHeight(), scale);
+        runtime::moveForm(*window, 0, 0, picdibujo.ScaleWidth() + borderWidth,
+                          picdibujo.ScaleHeight() + borderHeight, scale);
     });
 }
 

@@ -4,7 +4,6 @@
 #include "print/previewwindow.h"
 #include "print/printjob.h"
 #include "print/printlayout.h"
-#include "print/printsession.h"
 #include "runtime/errortrap.h"
 
 namespace lumora::print {
@@ -33,52 +32,60 @@ void setStatus(runtime::MainHost &host, const QString &text)
 
 } // namespace
 
+PrintCommands::PrintCommands(runtime::MainHost &host) : m_host(host) {}
+
+PrintCommands::~PrintCommands() = default;
+
+PreviewWindow *PrintCommands::preview() const
+{
+    // A closed window is deleted later; until then it must not be reused.
+    return m_preview && !m_preview->unloaded() ? m_preview.data() : nullptr;
+}
+
 // Prints what the active picture window shows, at its on-screen size from the top left corner
 // of the printable area. The classic runtime needed the printer switched to twips first (its
 // ScaleMode); here the twips are converted with the printer's resolution instead.
-void mnufileprint_Click(runtime::MainHost &host)
+void PrintCommands::print()
 {
     ErrorTrap trap;
-    if (!image::passesNoActiveWindowCheck(host))
+    if (!image::passesNoActiveWindowCheck(m_host))
         return;
-    trap.run([&] { setStatus(host, kPrinting); });
-    PrintJob job(PrintSession::of(host).printerChoice().printerForJob());
+    trap.run([&] { setStatus(m_host, kPrinting); });
+    PrintJob job(m_printer.printerForJob());
     trap.run([&] { job.begin(); });
     trap.run([&] {
-        const runtime::PictureBox &picdibujo = requireImageWindow(host.ActiveForm()).picdibujo();
+        const runtime::PictureBox &picdibujo = requireImageWindow(m_host.ActiveForm()).picdibujo();
         const QSizeF box(picdibujo.Width(), picdibujo.Height());
         job.paint(picdibujo.Image(), printRectangle(box));
     });
     trap.run([&] { job.finish(); });
-    trap.run([&] { setStatus(host, QString()); });
+    trap.run([&] { setStatus(m_host, QString()); });
     if (trap.failed())
-        runtime::MsgBox(host.dialogs(), QStringLiteral("Print Error!"), runtime::vbInformation,
+        runtime::MsgBox(m_host.dialogs(), QStringLiteral("Print Error!"), runtime::vbInformation,
                         QStringLiteral("Error"));
 }
 
-void mnufileselprint_Click(runtime::MainHost &host)
+void PrintCommands::setUpPrinter()
 {
-    PrinterChoice &choice = PrintSession::of(host).printerChoice();
-    std::unique_ptr<QPrinter> draft = choice.draft();
-    runtime::CommonDialog &dialog = host.dlgcomondialog();
+    std::unique_ptr<QPrinter> draft = m_printer.draft();
+    runtime::CommonDialog &dialog = m_host.dlgcomondialog();
     dialog.DialogTitle = QStringLiteral("Select Printer");
     dialog.Flags = runtime::cdl::PrintHidePrintToFile;
     if (dialog.ShowPrinter(*draft))
-        choice.confirm(std::move(draft));
+        m_printer.confirm(std::move(draft));
 }
 
 // With the preview itself active there is no loaded picture to show: the command reports
 // "No active Windows" like every other command on the active picture.
-void mnufilepp_Click(runtime::MainHost &host)
+void PrintCommands::showPreview()
 {
-    image::ImageWindow *window = image::activeImageWindowOrReport(host);
+    image::ImageWindow *window = image::activeImageWindowOrReport(m_host);
     if (!window)
         return;
-    PrintSession &session = PrintSession::of(host);
-    PreviewWindow *preview = session.preview();
+    PreviewWindow *preview = this->preview();
     if (!preview) {
-        preview = PreviewWindow::Load(host);
-        session.setPreview(preview);
+        preview = PreviewWindow::Load(m_host);
+        m_preview = preview;
     }
     preview->showPicture(window->pictrans().picture());
     preview->Show();

@@ -11,7 +11,8 @@ class QWidget;
 namespace lumora::runtime {
 
 // What the commands of the subsystems need of the main window: its child windows, its status
-// bar, its common dialog and its Edit menu. The main window implements it.
+// bar, its common dialog and its Edit menu. The main window implements it. Services only: each
+// subsystem keeps its own state in the object the main window builds for it.
 class MainHost {
 public:
     virtual ~MainHost() = default;
@@ -24,9 +25,6 @@ public:
     virtual Dialogs &dialogs() = 0;
     virtual CommonDialog &dlgcomondialog() = 0;
     virtual QMenu &mnuedit() = 0;
-    // The main window's frame fields, written and read by the zoom commands.
-    virtual int &BorderWidth() = 0;
-    virtual int &BorderHeight() = 0;
 };
 
 } // namespace lumora::runtime

@@ -9,12 +9,6 @@
 
 namespace lumora::show {
 
-ShowSettings &processShowSettings()
-{
-    static ShowSettings settings;
-    return settings;
-}
-
 std::optional<short> intervalMilliseconds(const QString &text, const QLocale &locale)
 {
     bool ok = false;

@@ -9,17 +9,15 @@ class QWidget;
 
 namespace lumora::show {
 
-// The show settings: written by BEGIN in the set-up dialog, read by the player. One object
-// lives for the whole run of the program; the dialog and the player are handed it.
+// The show settings: written by BEGIN in the set-up dialog, read by the player. The show's
+// commands keep the one object for as long as the main window lives; the dialog and the
+// player are handed it.
 struct ShowSettings {
     QStringList ShowFiles;  // full paths in show order
     short ShowAuto = 0;     // 1: a timer steps the show
     short ShowInterval = 0; // milliseconds between timed steps
     short ShowLoop = 0;     // 1: start again at the first picture after the last
 };
-
-// The settings of the running program.
-ShowSettings &processShowSettings();
 
 // The most pictures a show holds: its position is a 16-bit number that must be able to step
 // one past the last picture.

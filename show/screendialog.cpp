@@ -6,7 +6,6 @@
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
 #include "runtime/handlerguard.h"
-#include "show/showplayer.h"
 #include "show/toplevel.h"
 
 #include <QCheckBox>
@@ -364,7 +363,7 @@ void ScreenDialog::cmdplay_Click()
         m_settings.ShowInterval = *interval;
     m_settings.ShowLoop = m_chkloop->isChecked() ? 1 : 0;
     Unload();
-    ShowPlayer::Start(m_host, m_settings);
+    emit showBegun();
 }
 
 void ScreenDialog::cmdcancel_Click()

@@ -63,6 +63,10 @@ public:
     QPushButton &cmdplay() const { return *m_cmdplay; }
     QPushButton &cmdcancel() const { return *m_cmdcancel; }
 
+signals:
+    // BEGIN wrote the settings and unloaded the dialog: the player is to start.
+    void showBegun();
+
 public slots:
     void reject() override;
 

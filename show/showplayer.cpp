@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QScreen>
 
 namespace lumora::show {
@@ -24,12 +23,6 @@ constexpr int kSubscriptOutOfRange = 9;
 constexpr int vbKeyPageUp = 33;
 constexpr int vbKeyPageDown = 34;
 constexpr int vbKeyEscape = 27;
-
-QPointer<ShowPlayer> &runningPlayer()
-{
-    static QPointer<ShowPlayer> player;
-    return player;
-}
 
 QRect screenGeometry()
 {
@@ -54,7 +47,7 @@ int classicKeyCode(int qtKey)
 ShowPlayer::ShowPlayer(runtime::MainHost &host, const ShowSettings &settings)
     : m_host(host), m_settings(settings), m_scale(runtime::screenScale()),
       m_picshow(new runtime::PictureBox(this, m_scale)), m_lblfile(new QLabel(this)),
-      m_tmrtiepo(new runtime::Timer(this))
+      m_tmrtiepo(new runtime::Timer(this)), m_sequence(settings)
 {
     setObjectName(QStringLiteral("frmshow"));
     setWindowFlag(Qt::FramelessWindowHint);
@@ -89,22 +82,6 @@ ShowPlayer *ShowPlayer::Load(runtime::MainHost &host, const ShowSettings &settin
     player->setWindowFlag(Qt::FramelessWindowHint);
     player->run(&ShowPlayer::Form_Load);
     return player;
-}
-
-ShowPlayer *ShowPlayer::Start(runtime::MainHost &host, const ShowSettings &settings)
-{
-    if (ShowPlayer *old = running())
-        old->Unload();
-    ShowPlayer *player = Load(host, settings);
-    runningPlayer() = player;
-    player->Show();
-    return player;
-}
-
-ShowPlayer *ShowPlayer::running()
-{
-    ShowPlayer *player = runningPlayer();
-    return player && !player->isUnloaded() ? player : nullptr;
 }
 
 void ShowPlayer::Show()
@@ -178,13 +155,8 @@ void ShowPlayer::run(void (ShowPlayer::*handler)())
 
 void ShowPlayer::readAheadNext()
 {
-    int next = m_ShowIndex + 1;
-    if (next >= m_settings.ShowFiles.size()) {
-        if (m_settings.ShowAuto != 1 || m_settings.ShowLoop != 1)
-            return;
-        next = 0;
-    }
-    if (next >= 0 && next < m_settings.ShowFiles.size())
+    const int next = m_sequence.upcoming();
+    if (next >= 0)
         m_readAhead.prefetch(m_settings.ShowFiles.at(next));
 }
 
@@ -201,7 +173,7 @@ void ShowPlayer::Form_Load()
     setPalette(pal);
     m_picshow->setBackColor(Qt::black);
     repaint();
-    m_ShowIndex = 0;
+    m_sequence.rewind();
     m_picshow->hide();
     trap.run([&] { m_picshow->setPicture(loadEntry(0)); });
     if (trap.failed())
@@ -230,46 +202,38 @@ void ShowPlayer::showAt(const QString &path)
     m_lblfile->adjustSize();
 }
 
-void ShowPlayer::manualStep()
+void ShowPlayer::advance(ShowSequence::Trigger trigger)
 {
-    if (m_settings.ShowAuto == 1)
+    const ShowSequence::Step step = m_sequence.step(trigger);
+    switch (step.action) {
+    case ShowSequence::Action::Nothing:
         return;
-    ErrorTrap trap;
-    m_ShowIndex = stepForward(m_ShowIndex);
-    if (m_ShowIndex > m_settings.ShowFiles.size() - 1) {
-        endShow(m_ShowIndex - 1, ShowEnd::AfterLast);
+    case ShowSequence::Action::EndAfterLast:
+        endShow(step.index, ShowEnd::AfterLast);
+        return;
+    case ShowSequence::Action::Present:
+        present(step.index, trigger);
         return;
     }
-    runtime::setMousePointer(*this, runtime::vbHourglass);
-    m_picshow->hide();
-    trap.run([&] { showAt(entry(m_ShowIndex)); });
-    trap.run([&] { m_picshow->setPicture(loadEntry(m_ShowIndex)); });
-    if (trap.failed())
-        return;
-    centreByInnerSize();
-    m_picshow->show();
-    runtime::setMousePointer(*this, runtime::vbArrow);
 }
 
-void ShowPlayer::timedStep()
+// Hides the box while the picture loads; a picture that fails leaves the screen black, the
+// path on it and the hourglass up, and the show goes on with the next step.
+void ShowPlayer::present(int index, ShowSequence::Trigger trigger)
 {
     ErrorTrap trap;
-    m_ShowIndex = stepForward(m_ShowIndex);
-    if (m_ShowIndex > m_settings.ShowFiles.size() - 1) {
-        if (m_settings.ShowLoop != 1) {
-            endShow(m_ShowIndex - 1, ShowEnd::AfterLast);
-            return;
-        }
-        m_ShowIndex = 0;
-    }
     runtime::setMousePointer(*this, runtime::vbHourglass);
     m_picshow->hide();
-    trap.run([&] { showAt(entry(m_ShowIndex)); });
-    trap.run([&] { m_picshow->setPicture(loadEntry(m_ShowIndex)); });
+    trap.run([&] { showAt(entry(index)); });
+    trap.run([&] { m_picshow->setPicture(loadEntry(index)); });
     if (trap.failed())
         return;
-    centreByOuterSize();
-    applyScreenLimit();
+    if (trigger == ShowSequence::Trigger::Timer) {
+        centreByOuterSize();
+        applyScreenLimit();
+    } else {
+        centreByInnerSize();
+    }
     m_picshow->show();
     runtime::setMousePointer(*this, runtime::vbArrow);
 }
@@ -301,32 +265,32 @@ void ShowPlayer::endShow(int index, ShowEnd how)
 
 void ShowPlayer::Form_Click()
 {
-    manualStep();
+    advance(ShowSequence::Trigger::Manual);
 }
 void ShowPlayer::picshow_Click()
 {
-    manualStep();
+    advance(ShowSequence::Trigger::Manual);
 }
 
 void ShowPlayer::Form_KeyDown(int keyCode)
 {
     if (keyCode == vbKeyPageDown) {
-        manualStep();
+        advance(ShowSequence::Trigger::Manual);
     } else if (keyCode == vbKeyPageUp) {
-        m_ShowIndex = pageUp(m_ShowIndex);
-        manualStep();
+        m_sequence.pageUp();
+        advance(ShowSequence::Trigger::Manual);
     }
 }
 
 void ShowPlayer::Form_KeyPress(int keyAscii)
 {
     if (keyAscii == vbKeyEscape)
-        endShow(m_ShowIndex, ShowEnd::Escape);
+        endShow(m_sequence.index(), ShowEnd::Escape);
 }
 
 void ShowPlayer::tmrtiepo_Timer()
 {
-    timedStep();
+    advance(ShowSequence::Trigger::Timer);
 }
 
 void ShowPlayer::keyPressEvent(QKeyEvent *event)

@@ -6,6 +6,7 @@
 #include "show/lumoramodule.h"
 #include "show/readahead.h"
 #include "show/showend.h"
+#include "show/showsequence.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -15,17 +16,12 @@ namespace lumora::show {
 // `frmshow`: presents the show's pictures one at a time on a black full-screen window, each
 // centred at its own size, with its path in green at the top left. Clicks and Page Down step
 // in a manual show, a timer in an automatic one; Esc and stepping past the last picture end
-// the show in an image window.
+// the show in an image window. Where each step goes is the sequence's matter; the player
+// shows it.
 class ShowPlayer final : public QWidget {
     Q_OBJECT
 public:
     static constexpr QRgb kLabelColor = 0xFF00C000;
-
-    // Loads a fresh player (running its load step) and shows it; a player still running is
-    // closed first.
-    static ShowPlayer *Start(runtime::MainHost &host, const ShowSettings &settings);
-    // The running player, or nullptr.
-    static ShowPlayer *running();
 
     // Loads the form, running its load step, without showing it.
     static ShowPlayer *Load(runtime::MainHost &host, const ShowSettings &settings);
@@ -33,7 +29,7 @@ public:
     void Unload();
     bool isUnloaded() const { return m_unloaded; }
 
-    short ShowIndex() const { return m_ShowIndex; }
+    short ShowIndex() const { return m_sequence.index(); }
 
     void Form_Load();
     void Form_Click();
@@ -60,8 +56,8 @@ protected:
 
 private:
     ShowPlayer(runtime::MainHost &host, const ShowSettings &settings);
-    void manualStep();
-    void timedStep();
+    void advance(ShowSequence::Trigger trigger);
+    void present(int index, ShowSequence::Trigger trigger);
     void centreByInnerSize();
     void centreByOuterSize();
     void applyScreenLimit();
@@ -79,7 +75,7 @@ private:
     QLabel *m_lblfile;
     runtime::Timer *m_tmrtiepo;
     ReadAhead m_readAhead;
-    short m_ShowIndex = 0;
+    ShowSequence m_sequence;
     bool m_unloaded = false;
 };
 

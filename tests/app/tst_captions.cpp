@@ -101,7 +101,7 @@ void TestCaptions::everyCaptionOfEveryFormFits()
     splash->show();
     show::ShowSettings settings;
     settings.ShowFiles = {photo};
-    show::ShowPlayer *player = show::ShowPlayer::Start(*h.window, settings);
+    show::ShowPlayer *player = testing::startShow(*h.window, settings);
     QVERIFY(player);
 
     const QStringList cut = cutCaptions();

@@ -1,5 +1,4 @@
 #include "image/fileopen.h"
-#include "image/imagecommands.h"
 #include "image/imagewindow.h"
 #include "picture/memorybudget.h"
 #include "print/previewwindow.h"
@@ -110,7 +109,7 @@ void TestBudgetWindows::init()
 
 void TestBudgetWindows::cleanup()
 {
-    if (show::ShowPlayer *player = show::ShowPlayer::running())
+    if (show::ShowPlayer *player = m_harness->window->showCommands().player())
         player->Unload();
     m_harness.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -182,7 +181,7 @@ void TestBudgetWindows::zoomPastTheBudget()
     const qint64 doubled = qint64(2 * (kWidth + 2)) * (2 * (kHeight + 2)) * 4;
     // The old drawing goes before the new one is made, so only the picture stays beside it.
     budget().setTotalBytes(m_base + kPictureBytes + doubled - 1);
-    image::mnueditzoomin_Click(*h.window);
+    h.window->mnueditzoomin_Click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No more zoom available"));
     QCOMPARE(h.dialogs.messages[0].style, 48);
@@ -193,8 +192,8 @@ void TestBudgetWindows::zoomPastTheBudget()
 
     // One byte more and the same zoom paints, from the picture as loaded.
     budget().setTotalBytes(m_base + kPictureBytes + doubled);
-    image::mnueditzoomout_Click(*h.window);
-    image::mnueditzoomin_Click(*h.window);
+    h.window->mnueditzoomout_Click();
+    h.window->mnueditzoomin_Click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(testing::isCrispEnlargement(m_reference, shown(window->picdibujo())));
 }
@@ -239,7 +238,7 @@ void TestBudgetWindows::showStepsWithoutRoomToReadAhead()
     settings.ShowAuto = timed ? 1 : 0;
     settings.ShowInterval = 50;
     settings.ShowLoop = 1;
-    show::ShowPlayer *player = show::ShowPlayer::Start(*m_harness->window, settings);
+    show::ShowPlayer *player = testing::startShow(*m_harness->window, settings);
     QVERIFY(player->picshow().isVisible());
     QCOMPARE(player->readAhead().pendingPath(), m_pictures[1]);
     if (!timed) {

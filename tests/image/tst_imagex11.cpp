@@ -1,5 +1,4 @@
 #include "image/fileopen.h"
-#include "image/imagecommands.h"
 #include "image/imagewindow.h"
 #include "image/wallpaper.h"
 #include "tests/image/imagetestsupport.h"
@@ -80,7 +79,7 @@ void TestImageX11::clipboardHoldsTheDrawnPicture()
     QFETCH(bool, zoomIn);
     MainWindowHarness h;
     image::ImageWindow *window = image::openPictureWindow(*h.window, m_picture);
-    zoomIn ? image::mnueditzoomin_Click(*h.window) : image::mnueditzoomout_Click(*h.window);
+    zoomIn ? h.window->mnueditzoomin_Click() : h.window->mnueditzoomout_Click();
     h.window->Toolbar1_ButtonClick(QStringLiteral("copy"));
     const QByteArray png =
         runWhileServing(QStringLiteral("xclip"),
@@ -102,7 +101,7 @@ void TestImageX11::rootWindowShowsTheWallpaper()
     image::openPictureWindow(*h.window, m_other);
     h.window->mnueditwall_Click();
     image::ImageWindow *window = image::openPictureWindow(*h.window, m_picture);
-    image::mnueditzoomout_Click(*h.window);
+    h.window->mnueditzoomout_Click();
     h.window->mnueditwall_Click();
     QVERIFY(h.dialogs.messages.isEmpty());
 

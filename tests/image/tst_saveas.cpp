@@ -1,5 +1,4 @@
 #include "image/fileopen.h"
-#include "image/imagecommands.h"
 #include "image/imagewindow.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
@@ -80,7 +79,7 @@ void TestSaveAs::writesBmpUnderTheTypedName()
     QFETCH(bool, zoomIn);
     MainWindowHarness h;
     image::ImageWindow *window = image::openPictureWindow(*h.window, m_picture);
-    zoomIn ? image::mnueditzoomin_Click(*h.window) : image::mnueditzoomout_Click(*h.window);
+    zoomIn ? h.window->mnueditzoomin_Click() : h.window->mnueditzoomout_Click();
     QTemporaryDir out;
     const QString path = out.filePath(name);
     h.dialogs.fileAnswers.enqueue(path);
@@ -128,9 +127,9 @@ void TestSaveAs::failedWriteKeepsTheOldFile()
     }
     MainWindowHarness h;
     image::openPictureWindow(*h.window, m_picture);
-    image::mnueditzoomin_Click(*h.window); // 204 x 164 x 3 bytes: more than the 64 KiB disk
+    h.window->mnueditzoomin_Click(); // 204 x 164 x 3 bytes: more than the 64 KiB disk
     h.dialogs.fileAnswers.enqueue(path);
-    image::mnufilesaveas_Click(*h.window);
+    h.window->mnufilesaveas_Click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].style, 16);
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
@@ -148,7 +147,7 @@ void TestSaveAs::failedWriteKeepsTheOldFile()
 void TestSaveAs::noActiveWindowWritesNothing()
 {
     MainWindowHarness h;
-    image::mnufilesaveas_Click(*h.window);
+    h.window->mnufilesaveas_Click();
     QVERIFY(h.dialogs.fileRequests.isEmpty());
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No active Windows"));

@@ -1,5 +1,4 @@
 #include "image/fileopen.h"
-#include "image/imagecommands.h"
 #include "image/imagewindow.h"
 #include "image/wallpaper.h"
 #include "runtime/form.h"
@@ -105,7 +104,7 @@ void TestWallpaper::secondPictureReplacesTheFirst()
     image::setActivePictureAsWallpaper(*h.window, nowhere());
     QCOMPARE(runtime::mousePointer(*first), int(runtime::vbArrow));
     image::ImageWindow *second = image::openPictureWindow(*h.window, m_second);
-    image::mnueditzoomin_Click(*h.window);
+    h.window->mnueditzoomin_Click();
     image::setActivePictureAsWallpaper(*h.window, nowhere());
     QVERIFY(h.dialogs.messages.isEmpty());
     QCOMPARE(runtime::mousePointer(*second), int(runtime::vbArrow));

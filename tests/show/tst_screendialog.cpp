@@ -51,6 +51,7 @@ private:
     ScreenDialog *openDialog();
     ScreenDialog *dialogIn(const QString &folder);
     void endRunningShow();
+    show::ShowCommands &shows() { return m_harness->window->showCommands(); }
 
     std::unique_ptr<testing::MainWindowHarness> m_harness;
     QTemporaryDir m_dir;
@@ -87,12 +88,11 @@ void TestScreenDialog::cleanup()
     endRunningShow();
     m_harness.reset();
     QDir::setCurrent(m_initialFolder);
-    show::processShowSettings() = ShowSettings();
 }
 
 void TestScreenDialog::endRunningShow()
 {
-    if (ShowPlayer *player = ShowPlayer::running())
+    if (ShowPlayer *player = shows().player())
         player->Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -373,7 +373,7 @@ void TestScreenDialog::beginWritesInterval()
     QFETCH(QString, text);
     QFETCH(int, milliseconds);
     QLocale::setDefault(locale);
-    ShowSettings &settings = show::processShowSettings();
+    ShowSettings &settings = shows().settings();
     settings.ShowInterval = 777;
     ScreenDialog *dialog = openDialog();
     dialog->File1().setListIndex(0);
@@ -388,14 +388,14 @@ void TestScreenDialog::beginWritesInterval()
         QCOMPARE(m_harness->dialogs.messages[0].style, int(runtime::vbExclamation));
         QCOMPARE(m_harness->dialogs.messages[0].title, QStringLiteral("Error"));
         QVERIFY(!dialog->isUnloaded());
-        QVERIFY(!ShowPlayer::running());
+        QVERIFY(!shows().player());
         QCOMPARE(settings.ShowInterval, short(777));
         QVERIFY(settings.ShowFiles.isEmpty());
         return;
     }
     QVERIFY(m_harness->dialogs.messages.isEmpty());
     QVERIFY(dialog->isUnloaded());
-    QVERIFY(ShowPlayer::running());
+    QVERIFY(shows().player());
     QCOMPARE(settings.ShowInterval, short(milliseconds));
     QCOMPARE(settings.ShowAuto, short(1));
     QCOMPARE(settings.ShowLoop, short(1));
@@ -419,16 +419,16 @@ void TestScreenDialog::beginRefusesEmptySelection()
     QCOMPARE(m_harness->dialogs.messages.size(), 1);
     QCOMPARE(m_harness->dialogs.messages[0].text,
              entries ? show::tooManyPicturesMessage() : show::emptyShowMessage());
-    QVERIFY(show::processShowSettings().ShowFiles.isEmpty());
+    QVERIFY(shows().settings().ShowFiles.isEmpty());
     QVERIFY(!dialog->isUnloaded());
-    QVERIFY(!ShowPlayer::running());
+    QVERIFY(!shows().player());
 }
 
 // Each BEGIN writes the mode and the loop anew; an earlier automatic show leaves only its
 // interval behind.
 void TestScreenDialog::secondShowIsManualAndDoesNotLoop()
 {
-    ShowSettings &settings = show::processShowSettings();
+    ShowSettings &settings = shows().settings();
     ScreenDialog *dialog = openDialog();
     dialog->cmdall_Click();
     dialog->chkauto().setChecked(true);
@@ -449,13 +449,13 @@ void TestScreenDialog::secondShowIsManualAndDoesNotLoop()
     QCOMPARE(settings.ShowInterval, short(30000));
     const QString c = m_pictures + QStringLiteral("/c.bmp");
     QCOMPARE(settings.ShowFiles, QStringList({c, c}));
-    QVERIFY(ShowPlayer::running());
-    QCOMPARE(ShowPlayer::running()->tmrtiepo().Interval(), 0);
+    QVERIFY(shows().player());
+    QCOMPARE(shows().player()->tmrtiepo().Interval(), 0);
 }
 
 void TestScreenDialog::cancelAndCloseBoxLeaveSettings()
 {
-    ShowSettings &settings = show::processShowSettings();
+    ShowSettings &settings = shows().settings();
     settings.ShowFiles = {QStringLiteral("/kept.jpg")};
     for (bool closeBox : {false, true}) {
         ScreenDialog *dialog = openDialog();
@@ -470,7 +470,7 @@ void TestScreenDialog::cancelAndCloseBoxLeaveSettings()
         QVERIFY(!watch);
         QCOMPARE(settings.ShowFiles, QStringList({QStringLiteral("/kept.jpg")}));
         QCOMPARE(settings.ShowAuto, short(0));
-        QVERIFY(!ShowPlayer::running());
+        QVERIFY(!shows().player());
     }
 }
 
@@ -505,7 +505,7 @@ void TestScreenDialog::closingMainWindowTakesDialogAlong()
     dialog->cmdall_Click();
     m_harness->window->close();
     QTRY_VERIFY(!dialog);
-    QVERIFY(show::processShowSettings().ShowFiles.isEmpty());
+    QVERIFY(shows().settings().ShowFiles.isEmpty());
 }
 
 QTEST_MAIN(TestScreenDialog)

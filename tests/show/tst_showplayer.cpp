@@ -70,7 +70,6 @@ private:
     void waitUnloaded(ShowPlayer *player);
 
     std::unique_ptr<testing::MainWindowHarness> m_harness;
-    ShowSettings m_settings;
     QTemporaryDir m_dir;
     QString m_small, m_other, m_big, m_wide, m_missing;
     QSize m_screen;
@@ -100,21 +99,21 @@ void TestShowPlayer::init()
 
 void TestShowPlayer::cleanup()
 {
-    if (ShowPlayer *player = ShowPlayer::running())
+    if (ShowPlayer *player = m_harness->window->showCommands().player())
         player->Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_harness.reset();
-    m_settings = ShowSettings();
 }
 
 ShowPlayer *TestShowPlayer::start(const QStringList &files, short automatic, short interval,
                                   short loop)
 {
-    m_settings.ShowFiles = files;
-    m_settings.ShowAuto = automatic;
-    m_settings.ShowInterval = interval;
-    m_settings.ShowLoop = loop;
-    return ShowPlayer::Start(*m_harness->window, m_settings);
+    ShowSettings settings;
+    settings.ShowFiles = files;
+    settings.ShowAuto = automatic;
+    settings.ShowInterval = interval;
+    settings.ShowLoop = loop;
+    return testing::startShow(*m_harness->window, settings);
 }
 
 void TestShowPlayer::waitUnloaded(ShowPlayer *player)
@@ -211,7 +210,7 @@ void TestShowPlayer::oneAutomaticPictureWithLoopReloads()
     ShowPlayer *player = start({m_small}, 1, 2, 1);
     QSignalSpy fired(&player->tmrtiepo(), &runtime::Timer::fired);
     QTRY_VERIFY(fired.count() >= 3);
-    QCOMPARE(ShowPlayer::running(), player);
+    QCOMPARE(m_harness->window->showCommands().player(), player);
     QCOMPARE(player->ShowIndex(), short(0));
     QVERIFY(player->picshow().isVisible());
     QCOMPARE(player->picshow().size(), QSize(43, 32));
