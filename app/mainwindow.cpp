@@ -104,20 +104,20 @@ void MainWindow::createActions()
 void MainWindow::buildMenus()
 {
     for (const MenuTitle &title : menuTitles()) {
-        QMenu *menu = menuBar()->addMenu(QString::fromUtf8(title.caption));
-        menu->setObjectName(QString::fromUtf8(title.name));
-        menu->menuAction()->setObjectName(menu->objectName());
-        m_menus[menu->objectName()] = menu;
+        QMenu *pulldown = menuBar()->addMenu(QString::fromUtf8(title.caption));
+        pulldown->setObjectName(QString::fromUtf8(title.name));
+        pulldown->menuAction()->setObjectName(pulldown->objectName());
+        m_menus[pulldown->objectName()] = pulldown;
     }
     for (const Command &command : commands()) {
-        QMenu *menu = m_menus.at(QString::fromUtf8(command.menu));
+        QMenu *pulldown = m_menus.at(QString::fromUtf8(command.menu));
         if (command.separatorBefore) {
             const QString name = QString::fromUtf8(command.separatorBefore);
-            QAction *separator = menu->addSeparator();
+            QAction *separator = pulldown->addSeparator();
             separator->setObjectName(name);
             m_items[name] = separator;
         }
-        menu->addAction(m_items.at(QString::fromUtf8(command.name)));
+        pulldown->addAction(m_items.at(QString::fromUtf8(command.name)));
     }
     QMenu *windows = menu(QStringLiteral("mnuwindow"));
     connect(windows, &QMenu::aboutToShow, this, &MainWindow::refreshWindowMenu);

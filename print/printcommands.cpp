@@ -82,13 +82,13 @@ void PrintCommands::showPreview()
     image::ImageWindow *window = image::activeImageWindowOrReport(m_host);
     if (!window)
         return;
-    PreviewWindow *preview = this->preview();
-    if (!preview) {
-        preview = PreviewWindow::Load(m_host);
-        m_preview = preview;
+    PreviewWindow *frmpreview = preview();
+    if (!frmpreview) {
+        frmpreview = PreviewWindow::Load(m_host);
+        m_preview = frmpreview;
     }
-    preview->showPicture(window->pictrans().picture());
-    preview->Show();
+    frmpreview->showPicture(window->pictrans().picture());
+    frmpreview->Show();
 }
 
 } // namespace lumora::print

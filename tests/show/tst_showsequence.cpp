@@ -32,7 +32,8 @@ QString play(ShowSequence &sequence, const QString &events)
         if (step.action == Action::Nothing)
             said << QStringLiteral("-");
         else
-            said << (step.action == Action::Present ? u'P' : u'E') + QString::number(step.index);
+            said << QChar(step.action == Action::Present ? u'P' : u'E') +
+                        QString::number(step.index);
     }
     return said.join(u' ');
 }
