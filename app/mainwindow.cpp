@@ -181,9 +181,12 @@ void MainWindow::buildToolbar()
             continue;
         button->setFixedSize(buttonSize);
         // The picture goes on the button, not on the shared action: an icon on the action
-        // would widen the menus by an icon column, even one the menus do not show.
-        button->setIcon(maskedToolbarImage(QStringLiteral(":/assets/toolbar/") +
-                                           QString::fromUtf8(command->iconFile)));
+        // would widen the menus by an icon column, even one the menus do not show. A change
+        // to the action resets the button to the action's empty icon; the picture goes back.
+        const QIcon icon = maskedToolbarImage(QStringLiteral(":/assets/toolbar/") +
+                                              QString::fromUtf8(command->iconFile));
+        button->setIcon(icon);
+        connect(action, &QAction::changed, button, [button, icon] { button->setIcon(icon); });
     }
 }
 
