@@ -1,3 +1,6 @@
+#include "app/appservice.h"
+#include "app/commandline.h"
+#include "app/desktopintake.h"
 #include "app/displayplatform.h"
 #include "app/mainwindow.h"
 #include "app/splash.h"
@@ -9,13 +12,30 @@
 
 int main(int argc, char *argv[])
 {
+    QApplication::setApplicationName(QStringLiteral("lumora"));
+    QApplication::setApplicationVersion(QStringLiteral("1.5.6"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.lumora"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (lumora::app::asksForHelpOrVersion(arguments)) {
+        // Answered on standard output, with no display needed; the parser ends the process.
+        QCoreApplication core(argc, argv);
+        lumora::app::parseCommandLine(QCoreApplication::arguments());
+        return 0;
+    }
     const bool throughXWayland = lumora::app::preferXWayland();
     QApplication application(argc, argv);
     if (throughXWayland)
         lumora::app::leavePlatformChoice();
-    QApplication::setApplicationName(QStringLiteral("lumora"));
-    QApplication::setApplicationVersion(QStringLiteral("1.5.6"));
-    QApplication::setDesktopFileName(QStringLiteral("org.example.lumora"));
+
+    // A program already running in this session takes the pictures, and this start ends
+    // before anything is shown.
+    const QStringList files = lumora::app::parseCommandLine(QApplication::arguments());
+    if (lumora::app::handOver(QDBusConnection::sessionBus(), files))
+        return 0;
+    lumora::app::DesktopIntake intake(QDBusConnection::sessionBus());
+    intake.open(files);
 
     lumora::runtime::QtDialogs dialogs;
     std::unique_ptr<lumora::app::MainWindow> frmprin;
@@ -29,6 +49,7 @@ int main(int argc, char *argv[])
         lumora::runtime::guard(dialogs, [&] {
             load();
             frmprin->showMaximized();
+            intake.attach(*frmprin);
         });
     });
     // The main window is built unseen while the splash is up, drawn once off the screen so
