@@ -4,6 +4,7 @@
 #include "runtime/form.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
+#include "tests/support/privatebus.h"
 
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -15,6 +16,7 @@
 using namespace lumora;
 using image::DesktopFacts;
 using testing::MainWindowHarness;
+using testing::PrivateBus;
 
 namespace {
 
@@ -26,29 +28,6 @@ DesktopFacts nowhere()
     facts.environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
     return facts;
 }
-
-// A private dbus-daemon, stopped when the test ends.
-class PrivateBus final {
-public:
-    PrivateBus()
-    {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address")});
-        if (m_daemon.waitForReadyRead(10000))
-            m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
-    }
-    ~PrivateBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    QString address() const { return m_address; }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-};
 
 QByteArray readAll(const QString &path)
 {
@@ -69,6 +48,7 @@ private slots:
     void gsettingsTakesAnyPath_data();
     void gsettingsTakesAnyPath();
     void portalIsHandedTheFile();
+    void xfconfTakesThePath();
     void backendsFollowTheRunningDesktop_data();
     void backendsFollowTheRunningDesktop();
 
@@ -222,6 +202,38 @@ void TestWallpaper::portalIsHandedTheFile()
     stub.kill();
     stub.waitForFinished();
     QDBusConnection::disconnectFromBus(QStringLiteral("wallpaper-test"));
+}
+
+// The real xfconf-query and xfconfd (which the private bus starts on demand), holding the
+// property that a running Xfce desktop keeps for each monitor and workspace.
+void TestWallpaper::xfconfTakesThePath()
+{
+    const QString query = QStringLiteral("xfconf-query");
+    if (QStandardPaths::findExecutable(query).isEmpty())
+        QSKIP("xfconf-query is not installed");
+    PrivateBus bus;
+    QVERIFY(!bus.address().isEmpty());
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("XFCE"));
+    const QStringList property = {
+        QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p"),
+        QStringLiteral("/backdrop/screen0/monitorVirtual1/workspace0/last-image")};
+    QVERIFY(image::runTool(
+        query, property + QStringList{"-n", "-t", "string", "-s", "/old/sunset.jpg"}, env));
+    const QString folder = home.filePath(QStringLiteral("it's a café"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = QDir(folder).filePath(QStringLiteral("visor.bmp"));
+    QVERIFY(QFile::copy(m_first, path));
+
+    DesktopFacts facts;
+    facts.environment = env;
+    QCOMPARE(image::setDesktopWallpaper(facts, path), QStringLiteral("xfconf"));
+    QByteArray value;
+    QVERIFY(image::runTool(query, property, env, &value));
+    QCOMPARE(QString::fromUtf8(value.trimmed()), path);
 }
 
 void TestWallpaper::backendsFollowTheRunningDesktop_data()
