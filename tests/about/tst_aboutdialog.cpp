@@ -7,6 +7,7 @@
 #include "tests/about/aboutdriver.h"
 #include "tests/about/sysinfotool.h"
 #include "tests/support/harness.h"
+#include "tests/pictures/picturecompare.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -23,9 +24,7 @@ namespace {
 // Colours from the logo's drawing and the dialog's groove, with room for smoothing.
 bool near(QRgb actual, QColor expected, int tolerance = 24)
 {
-    return std::abs(qRed(actual) - expected.red()) <= tolerance &&
-           std::abs(qGreen(actual) - expected.green()) <= tolerance &&
-           std::abs(qBlue(actual) - expected.blue()) <= tolerance;
+    return testing::coloursNear(actual, expected.rgb(), tolerance);
 }
 
 QWidget *focusedOr(QWidget &fallback)

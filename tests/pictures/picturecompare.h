@@ -8,6 +8,14 @@
 
 namespace lumora::testing {
 
+// True when two colours are within `tolerance` of each other in every channel.
+inline bool coloursNear(QRgb a, QRgb b, int tolerance)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
 // How far a decoded picture is from a reference: the largest difference of any channel of any
 // pixel, both taken premultiplied (so that all fully transparent pixels are equal), and where
 // it is.
@@ -129,6 +137,41 @@ inline CoarseDifference compareCoarsely(const QImage &actual, const QImage &expe
         std::max({std::abs(ba.left() - be.left()), std::abs(ba.top() - be.top()),
                   std::abs(ba.right() - be.right()), std::abs(ba.bottom() - be.bottom())});
     return result;
+}
+
+// The largest difference of any colour channel of any pixel, alpha ignored; -1 when the sizes
+// differ.
+inline int maxChannelDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return -1;
+    return comparePictures(a.convertToFormat(QImage::Format_RGB32),
+                           b.convertToFormat(QImage::Format_RGB32))
+        .largest;
+}
+
+// True when every pixel of `out` is exactly a pixel of `src` lying under (or touching) its
+// centre when `src` is stretched over `out`: an enlargement with no blending at all.
+inline bool isCrispEnlargement(const QImage &src, const QImage &out)
+{
+    const QImage s = src.convertToFormat(QImage::Format_RGB32);
+    const QImage o = out.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < o.height(); ++y)
+        for (int x = 0; x < o.width(); ++x) {
+            const double sx = (x + 0.5) * s.width() / o.width();
+            const double sy = (y + 0.5) * s.height() / o.height();
+            bool found = false;
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dx = -1; dx <= 1 && !found; ++dx) {
+                    const QPoint p(int(sx) + dx, int(sy) + dy);
+                    found = s.rect().contains(p) && s.pixel(p) == o.pixel(x, y) &&
+                            std::abs(p.x() + 0.5 - sx) <= 0.5 + 1e-9 &&
+                            std::abs(p.y() + 0.5 - sy) <= 0.5 + 1e-9;
+                }
+            if (!found)
+                return false;
+        }
+    return true;
 }
 
 } // namespace lumora::testing

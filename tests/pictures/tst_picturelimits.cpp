@@ -9,6 +9,7 @@
 #include "picture/memorybudget.h"
 
 #include "base/runtimeerror.h"
+#include "tests/pictures/picturecompare.h"
 
 #include <QFile>
 #include <QProcess>
@@ -235,13 +236,6 @@ QRgb gradientAt(QPoint p, QSize size)
     return qRgb(p.x() * 255 / (size.width() - 1), p.y() * 255 / (size.height() - 1), 128);
 }
 
-bool near(QRgb a, QRgb b, int tolerance)
-{
-    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
-           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
 } // namespace
 
 class TestPictureLimits final : public QObject {
@@ -368,7 +362,7 @@ void TestPictureLimits::bigPictures()
     QCOMPARE(report.outcome, QStringLiteral("decoded"));
     QCOMPARE(report.size, shown);
     for (int i = 0; i < source.size(); ++i) {
-        QVERIFY2(near(report.sample.pixel(i, 0), gradientAt(source[i], size), 6),
+        QVERIFY2(testing::coloursNear(report.sample.pixel(i, 0), gradientAt(source[i], size), 6),
                  qPrintable(QStringLiteral("pixel %1").arg(i)));
     }
 }

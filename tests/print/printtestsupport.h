@@ -11,10 +11,8 @@ namespace lumora::testing {
 // A plain picture file of one colour, made by ImageMagick.
 inline bool makePlainPicture(const QString &path, int width, int height, const QString &colour)
 {
-    return !runConvert({QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height),
-                        QStringLiteral("xc:") + colour, QStringLiteral("-type"),
-                        QStringLiteral("TrueColor"), QStringLiteral("BMP3:") + path})
-                .isNull();
+    return makePicture(QStringLiteral("BMP3:") + path, width, height, colour,
+                       {QStringLiteral("-type"), QStringLiteral("TrueColor")});
 }
 
 // The smallest rectangle holding every pixel of `image` that differs from `background` by more
@@ -26,10 +24,7 @@ inline QRect boxOfPixelsOtherThan(const QImage &image, QColor background, int to
     for (int y = 0; y < img.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
         for (int x = 0; x < img.width(); ++x) {
-            const QRgb p = line[x];
-            if (std::abs(qRed(p) - background.red()) > tolerance ||
-                std::abs(qGreen(p) - background.green()) > tolerance ||
-                std::abs(qBlue(p) - background.blue()) > tolerance)
+            if (!coloursNear(line[x], background.rgb(), tolerance))
                 box |= QRect(x, y, 1, 1);
         }
     }

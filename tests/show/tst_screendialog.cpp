@@ -28,7 +28,6 @@ private slots:
     void cleanup();
 
     void opensOnceAndAnewAfterClosing();
-    void designState_data();
     void designState();
     void tabOrderStartsAtTheFileList();
     void fileListMatchesPatternAnyCaseAlphabeticalNoHidden();
@@ -134,47 +133,47 @@ void TestScreenDialog::opensOnceAndAnewAfterClosing()
     QCOMPARE(second->lstseleccion().ListCount(), 0);
 }
 
-void TestScreenDialog::designState_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twips");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("Frame3") << "Frame3" << QRect(150, 75, 3375, 2415) << "";
-    QTest::newRow("Drive1") << "Drive1" << QRect(120, 240, 3015, 315) << "";
-    QTest::newRow("Dir1") << "Dir1" << QRect(120, 720, 3015, 1440) << "";
-    QTest::newRow("File1") << "File1" << QRect(120, 2520, 2655, 2040) << "";
-    QTest::newRow("imgred") << "imgred" << QRect(4800, 225, 1710, 1740) << "";
-    QTest::newRow("chkreducida") << "chkreducida" << QRect(3900, 2175, 2415, 255)
-                                 << "Show Preview Image";
-    QTest::newRow("cmdagregar") << "cmdagregar" << QRect(2880, 2520, 855, 375) << "Add >>";
-    QTest::newRow("cmdremove") << "cmdremove" << QRect(2880, 3000, 855, 375) << "Remove";
-    QTest::newRow("cmdremall") << "cmdremall" << QRect(2880, 3480, 855, 375) << " << All";
-    QTest::newRow("cmdall") << "cmdall" << QRect(2880, 3960, 855, 375) << "All >>";
-    QTest::newRow("lstseleccion") << "lstseleccion" << QRect(3840, 2520, 3735, 1620) << "";
-    QTest::newRow("chkauto") << "chkauto" << QRect(3825, 4185, 1935, 255) << "Automatic Transition";
-    QTest::newRow("txttiempo") << "txttiempo" << QRect(6720, 4200, 375, 285) << "";
-    QTest::newRow("chkloop") << "chkloop" << QRect(3825, 4500, 2790, 240)
-                             << "Loop until ESC is pressed";
-    QTest::newRow("Frame2") << "Frame2" << QRect(120, 4650, 7335, 810) << "";
-    QTest::newRow("cmdplay") << "cmdplay" << QRect(240, 240, 2775, 450) << "BEGIN";
-    QTest::newRow("cmdcancel") << "cmdcancel" << QRect(4440, 240, 2775, 450) << "CANCEL";
-}
-
+// Every control where the design puts it (in twips), with its caption, and the dialog's
+// state as it opens.
 void TestScreenDialog::designState()
 {
-    QFETCH(QString, name);
-    QFETCH(QRect, twips);
-    QFETCH(QString, caption);
+    struct Control {
+        const char *name;
+        QRect twips;
+        const char *caption;
+    };
+    static const Control controls[] = {
+        {"Frame3", {150, 75, 3375, 2415}, ""},
+        {"Drive1", {120, 240, 3015, 315}, ""},
+        {"Dir1", {120, 720, 3015, 1440}, ""},
+        {"File1", {120, 2520, 2655, 2040}, ""},
+        {"imgred", {4800, 225, 1710, 1740}, ""},
+        {"chkreducida", {3900, 2175, 2415, 255}, "Show Preview Image"},
+        {"cmdagregar", {2880, 2520, 855, 375}, "Add >>"},
+        {"cmdremove", {2880, 3000, 855, 375}, "Remove"},
+        {"cmdremall", {2880, 3480, 855, 375}, " << All"},
+        {"cmdall", {2880, 3960, 855, 375}, "All >>"},
+        {"lstseleccion", {3840, 2520, 3735, 1620}, ""},
+        {"chkauto", {3825, 4185, 1935, 255}, "Automatic Transition"},
+        {"txttiempo", {6720, 4200, 375, 285}, ""},
+        {"chkloop", {3825, 4500, 2790, 240}, "Loop until ESC is pressed"},
+        {"Frame2", {120, 4650, 7335, 810}, ""},
+        {"cmdplay", {240, 240, 2775, 450}, "BEGIN"},
+        {"cmdcancel", {4440, 240, 2775, 450}, "CANCEL"},
+    };
     ScreenDialog *dialog = openDialog();
     QVERIFY(dialog);
     QCOMPARE(dialog->size(), QSize(509, 364));
-    auto *control = dialog->findChild<QWidget *>(name);
-    QVERIFY(control);
     const auto px = [](int t) { return qRound(t / 15.0); };
-    QCOMPARE(control->geometry(),
-             QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
-    if (auto *button = qobject_cast<QAbstractButton *>(control))
-        QCOMPARE(button->text(), caption);
+    for (const Control &c : controls) {
+        auto *control = dialog->findChild<QWidget *>(QLatin1String(c.name));
+        QVERIFY2(control, c.name);
+        const QRect expected(px(c.twips.x()), px(c.twips.y()), px(c.twips.width()),
+                             px(c.twips.height()));
+        QVERIFY2(control->geometry() == expected, c.name);
+        if (auto *button = qobject_cast<QAbstractButton *>(control))
+            QVERIFY2(button->text() == QLatin1String(c.caption), c.name);
+    }
     QVERIFY(dialog->chkreducida().isChecked());
     QCOMPARE(dialog->chkreducida().toolTip(),
              QStringLiteral("Marcar aqui si se desea ver el \"Preview\" del dibujo"));

@@ -3,6 +3,7 @@
 // Shared by the WMF tests: where the committed files are, reading them, rendering a picture.
 
 #include "picture/wmf/wmfpicture.h"
+#include "tests/pictures/picturecompare.h"
 
 #include <QFile>
 #include <QImage>
@@ -54,9 +55,7 @@ inline QSize naturalPixels(const lumora::picture::VectorPicture &picture)
 // True when the colours are within `tolerance` in every channel.
 inline bool near(QRgb a, QRgb b, int tolerance = 40)
 {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
-           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+    return lumora::testing::coloursNear(a, b, tolerance);
 }
 
 // Pixels of `image` inside `area` that are near `color`.
