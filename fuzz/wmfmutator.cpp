@@ -25,6 +25,8 @@ namespace lumora::fuzz {
 namespace {
 
 namespace fn = picture::wmf::fn;
+using picture::wmf::createsObject;
+using picture::wmf::takesObjectIndex;
 using Random = std::minstd_rand;
 
 struct Record {
@@ -91,39 +93,6 @@ constexpr std::array kShapes{
     Shape{fn::Polygon, 7},
     Shape{fn::Polyline, 5},
 };
-
-bool createsObject(quint16 function)
-{
-    switch (function) {
-    case fn::CreatePenIndirect:
-    case fn::CreateBrushIndirect:
-    case fn::CreateFontIndirect:
-    case fn::CreatePalette:
-    case fn::CreateRegion:
-    case fn::CreatePatternBrush:
-    case fn::DibCreatePatternBrush:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool takesObjectIndex(quint16 function)
-{
-    switch (function) {
-    case fn::SelectObject:
-    case fn::DeleteObject:
-    case fn::SelectClipRegion:
-    case fn::SelectPalette:
-    case fn::InvertRegion:
-    case fn::PaintRegion:
-    case fn::FillRegion:
-    case fn::FrameRegion:
-        return true;
-    default:
-        return false;
-    }
-}
 
 int pick(Random &rng, int count)
 {

@@ -82,6 +82,135 @@ inline constexpr quint16 SaveDC = 0x001E;
 inline constexpr quint16 CreatePalette = 0x00F7;
 } // namespace fn
 
+// The families of records, by function number. The parser reads each family with its own
+// code; the fuzzing mutator uses the object families to keep object indices plausible.
+
+// Records that change only the state of the device context: modes, colours, the window and
+// viewport, saved states and the clipping rectangle.
+constexpr bool isStateRecord(quint16 function)
+{
+    switch (function) {
+    case fn::SetBkMode:
+    case fn::SetMapMode:
+    case fn::SetRop2:
+    case fn::SetPolyFillMode:
+    case fn::SetStretchBltMode:
+    case fn::SetTextCharExtra:
+    case fn::SetTextAlign:
+    case fn::SetBkColor:
+    case fn::SetTextColor:
+    case fn::SetWindowOrg:
+    case fn::SetWindowExt:
+    case fn::SetViewportOrg:
+    case fn::SetViewportExt:
+    case fn::OffsetWindowOrg:
+    case fn::OffsetViewportOrg:
+    case fn::ScaleWindowExt:
+    case fn::ScaleViewportExt:
+    case fn::SaveDC:
+    case fn::RestoreDC:
+    case fn::IntersectClipRect:
+    case fn::ExcludeClipRect:
+    case fn::OffsetClipRgn:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Records that draw a region object given by its index.
+constexpr bool drawsRegion(quint16 function)
+{
+    return function == fn::FillRegion || function == fn::PaintRegion ||
+           function == fn::FrameRegion || function == fn::InvertRegion;
+}
+
+// Records that draw shapes and pixels from a fixed number of parameters, regions included.
+constexpr bool isDrawingRecord(quint16 function)
+{
+    switch (function) {
+    case fn::MoveTo:
+    case fn::LineTo:
+    case fn::Rectangle:
+    case fn::RoundRect:
+    case fn::Ellipse:
+    case fn::Arc:
+    case fn::Pie:
+    case fn::Chord:
+    case fn::PatBlt:
+    case fn::SetPixel:
+    case fn::FloodFill:
+    case fn::ExtFloodFill:
+        return true;
+    default:
+        return drawsRegion(function);
+    }
+}
+
+// Records that draw a list of points.
+constexpr bool isPolyRecord(quint16 function)
+{
+    return function == fn::Polyline || function == fn::Polygon || function == fn::PolyPolygon;
+}
+
+// Records that create an object in the next free slot of the object table.
+constexpr bool createsObject(quint16 function)
+{
+    switch (function) {
+    case fn::CreatePenIndirect:
+    case fn::CreateBrushIndirect:
+    case fn::CreateFontIndirect:
+    case fn::CreatePalette:
+    case fn::CreateRegion:
+    case fn::CreatePatternBrush:
+    case fn::DibCreatePatternBrush:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Records that select or delete an object given by its index.
+constexpr bool selectsOrDeletesObject(quint16 function)
+{
+    return function == fn::SelectObject || function == fn::DeleteObject ||
+           function == fn::SelectPalette || function == fn::SelectClipRegion;
+}
+
+// Records that create, select or delete objects.
+constexpr bool isObjectRecord(quint16 function)
+{
+    return createsObject(function) || selectsOrDeletesObject(function);
+}
+
+// Records whose first parameter is the index of an object already created.
+constexpr bool takesObjectIndex(quint16 function)
+{
+    return selectsOrDeletesObject(function) || drawsRegion(function);
+}
+
+// Records that copy or stretch a bitmap (or, without one, fill with the brush).
+constexpr bool isBitmapRecord(quint16 function)
+{
+    switch (function) {
+    case fn::BitBlt:
+    case fn::StretchBlt:
+    case fn::DibBitBlt:
+    case fn::DibStretchBlt:
+    case fn::StretchDib:
+    case fn::SetDibToDev:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Records that draw a string.
+constexpr bool isTextRecord(quint16 function)
+{
+    return function == fn::TextOut || function == fn::ExtTextOut;
+}
+
 // Escape functions acted on ([MS-WMF] 2.1.1.17); every other escape is skipped.
 namespace escape {
 inline constexpr quint16 SetLineCap = 0x0015;

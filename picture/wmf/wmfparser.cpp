@@ -104,87 +104,22 @@ void Parser::readRecords()
 
 void Parser::dispatch(quint16 function, const ByteReader &p, qsizetype words)
 {
-    switch (function) {
-    case fn::SetBkMode:
-    case fn::SetMapMode:
-    case fn::SetRop2:
-    case fn::SetPolyFillMode:
-    case fn::SetStretchBltMode:
-    case fn::SetTextCharExtra:
-    case fn::SetTextAlign:
-    case fn::SetBkColor:
-    case fn::SetTextColor:
-    case fn::SetWindowOrg:
-    case fn::SetWindowExt:
-    case fn::SetViewportOrg:
-    case fn::SetViewportExt:
-    case fn::OffsetWindowOrg:
-    case fn::OffsetViewportOrg:
-    case fn::ScaleWindowExt:
-    case fn::ScaleViewportExt:
-    case fn::SaveDC:
-    case fn::RestoreDC:
-    case fn::IntersectClipRect:
-    case fn::ExcludeClipRect:
-    case fn::OffsetClipRgn:
+    if (isStateRecord(function))
         parseState(function, p, words);
-        break;
-    case fn::MoveTo:
-    case fn::LineTo:
-    case fn::Rectangle:
-    case fn::RoundRect:
-    case fn::Ellipse:
-    case fn::Arc:
-    case fn::Pie:
-    case fn::Chord:
-    case fn::PatBlt:
-    case fn::SetPixel:
-    case fn::FloodFill:
-    case fn::ExtFloodFill:
-    case fn::FillRegion:
-    case fn::PaintRegion:
-    case fn::FrameRegion:
-    case fn::InvertRegion:
+    else if (isDrawingRecord(function))
         parseDrawing(function, p, words);
-        break;
-    case fn::Polyline:
-    case fn::Polygon:
-    case fn::PolyPolygon:
+    else if (isPolyRecord(function))
         parsePoly(function, p, words);
-        break;
-    case fn::Escape:
+    else if (function == fn::Escape)
         parseEscape(p, words);
-        break;
-    case fn::CreatePenIndirect:
-    case fn::CreateBrushIndirect:
-    case fn::CreateFontIndirect:
-    case fn::CreatePalette:
-    case fn::CreateRegion:
-    case fn::CreatePatternBrush:
-    case fn::DibCreatePatternBrush:
-    case fn::SelectObject:
-    case fn::DeleteObject:
-    case fn::SelectPalette:
-    case fn::SelectClipRegion:
+    else if (isObjectRecord(function))
         parseObject(function, p, words);
-        break;
-    case fn::BitBlt:
-    case fn::StretchBlt:
-    case fn::DibBitBlt:
-    case fn::DibStretchBlt:
-    case fn::StretchDib:
-    case fn::SetDibToDev:
+    else if (isBitmapRecord(function))
         parseBitmap(function, p, words);
-        break;
-    case fn::TextOut:
-    case fn::ExtTextOut:
+    else if (isTextRecord(function))
         parseText(function, p, words);
-        break;
-    default:
-        // Unknown records and those never acted on (palette animation, mapper flags, layout,
-        // justification) are skipped by their size.
-        break;
-    }
+    // Unknown records and those never acted on (palette animation, mapper flags, layout,
+    // justification) are skipped by their size.
 }
 
 void Parser::computeFrame()
