@@ -30,6 +30,80 @@ bool dibIsBottomUp(const ByteReader &p)
     return p.u32(0) == 12 || p.s32(8) > 0;
 }
 
+BrushDef readBrush(const ByteReader &p, QRgb colour)
+{
+    BrushDef brush;
+    brush.style = p.u16(0);
+    brush.color = colour;
+    brush.hatch = p.u16(6);
+    if (brush.style > 2) // a pattern brush needs a bitmap, which this record cannot carry
+        brush.style = 0;
+    return brush;
+}
+
+FontDef readFont(const ByteReader &p, qsizetype words)
+{
+    FontDef font;
+    font.height = p.s16(0);
+    font.width = p.s16(2);
+    font.escapement = p.s16(4);
+    font.weight = p.s16(8);
+    font.italic = p.u8(10) != 0;
+    font.underline = p.u8(11) != 0;
+    font.strikeOut = p.u8(12) != 0;
+    font.charSet = p.u8(13);
+    font.pitchAndFamily = p.u8(17);
+    const qsizetype faceBytes =
+        std::min<qsizetype>(kFaceNameBytes, 2 * words - kFontRecordFixedBytes);
+    QByteArrayView face(reinterpret_cast<const char *>(p.data()) + kFontRecordFixedBytes,
+                        faceBytes);
+    const qsizetype nul = face.indexOf('\0');
+    font.face = QString::fromLatin1(nul >= 0 ? face.first(nul) : face).trimmed();
+    return font;
+}
+
+std::vector<QRgb> readPalette(const ByteReader &p, qsizetype entries)
+{
+    std::vector<QRgb> palette(entries);
+    for (qsizetype i = 0; i < entries; ++i)
+        palette[i] = qRgb(p.u8(4 + 4 * i), p.u8(5 + 4 * i), p.u8(6 + 4 * i));
+    return palette;
+}
+
+struct ScannedRegion {
+    QRegion region;
+    int rects = 0; // rectangles taken from the scans
+};
+
+// The rectangles of a region's scans, at most `maxRects` of them, or its bounding box when it
+// has no scans. Reading stops at the first scan that does not fit the record.
+ScannedRegion readRegion(const ByteReader &p, qint64 maxRects)
+{
+    ScannedRegion out;
+    const int scans = p.s16(10);
+    qsizetype at = 22;
+    for (int s = 0; s < scans && p.has(at, 6); ++s) {
+        const int count = p.u16(at);
+        const int top = p.s16(at + 2), bottom = p.s16(at + 4);
+        if (count % 2 != 0 || !p.has(at + 6, 2 * qsizetype(count) + 2))
+            break;
+        for (int i = 0; i < count / 2; ++i) {
+            const int left = p.s16(at + 6 + 4 * i), right = p.s16(at + 8 + 4 * i);
+            if (right > left && bottom > top && out.rects < maxRects) {
+                out.region += QRect(left, top, right - left, bottom - top);
+                ++out.rects;
+            }
+        }
+        at += 6 + 2 * qsizetype(count) + 2;
+    }
+    if (scans <= 0) { // no scans: the bounding box
+        const int l = p.s16(14), t = p.s16(16), r = p.s16(18), b = p.s16(20);
+        if (r > l && b > t)
+            out.region = QRegion(l, t, r - l, b - t);
+    }
+    return out;
+}
+
 } // namespace
 
 void Parser::addSlot(ObjectKind kind, qint32 def)
@@ -103,152 +177,135 @@ qint64 Parser::bitmapBudget() const
 
 void Parser::parseObject(quint16 function, const ByteReader &p, qsizetype words)
 {
+    if (selectsOrDeletesObject(function))
+        return selectOrDelete(function, p, words);
     const bool room = m_definitions < limits::kMaxObjectDefinitions;
+    bool defined = false;
     switch (function) {
-    case fn::SelectObject:
-    case fn::DeleteObject:
-    case fn::SelectPalette:
-    case fn::SelectClipRegion: {
-        if (words < 1)
-            return;
-        const quint16 index = p.u16(0);
-        if (function == fn::SelectObject) {
-            selectObject(index);
-        } else if (function == fn::DeleteObject) {
-            deleteObject(index);
-        } else if (const Slot *slot = slotAt(index)) {
-            if (function == fn::SelectPalette && slot->kind == ObjectKind::Palette)
-                m_dc.palette = slot->def;
-            else if (function == fn::SelectClipRegion && slot->kind == ObjectKind::Region)
-                selectObject(index);
-        }
+    case fn::CreatePenIndirect:
+    case fn::CreateBrushIndirect:
+    case fn::CreateFontIndirect:
+        defined = createPenBrushOrFont(function, p, words, room);
+        break;
+    case fn::CreatePalette:
+    case fn::CreateRegion:
+        defined = createPaletteOrRegion(function, p, words, room);
+        break;
+    case fn::CreatePatternBrush:
+    case fn::DibCreatePatternBrush:
+        defined = createPatternBrush(function, p, words, room);
+        break;
+    default:
+        break;
+    }
+    if (defined)
+        ++m_definitions;
+}
+
+void Parser::selectOrDelete(quint16 function, const ByteReader &p, qsizetype words)
+{
+    if (words < 1)
         return;
+    const quint16 index = p.u16(0);
+    if (function == fn::SelectObject) {
+        selectObject(index);
+    } else if (function == fn::DeleteObject) {
+        deleteObject(index);
+    } else if (const Slot *slot = slotAt(index)) {
+        if (function == fn::SelectPalette && slot->kind == ObjectKind::Palette)
+            m_dc.palette = slot->def;
+        else if (function == fn::SelectClipRegion && slot->kind == ObjectKind::Region)
+            selectObject(index);
     }
-    case fn::CreatePenIndirect: {
-        if (words < 5)
-            return;
-        if (!room)
-            return addSlot(ObjectKind::Pen, -1);
+}
+
+// A record too short is ignored; past the definitions limit the object takes its slot but
+// draws nothing, so that the indices of later objects stay right.
+bool Parser::createPenBrushOrFont(quint16 function, const ByteReader &p, qsizetype words, bool room)
+{
+    const ObjectKind kind = function == fn::CreatePenIndirect     ? ObjectKind::Pen
+                            : function == fn::CreateBrushIndirect ? ObjectKind::Brush
+                                                                  : ObjectKind::Font;
+    const qsizetype need = kind == ObjectKind::Pen     ? 5
+                           : kind == ObjectKind::Brush ? 4
+                                                       : kFontRecordFixedBytes / 2;
+    if (words < need)
+        return false;
+    if (!room) {
+        addSlot(kind, -1);
+        return false;
+    }
+    qint32 def = 0;
+    if (kind == ObjectKind::Pen) {
         m_out.pens.push_back({p.u16(0), p.s16(2), color(p.u32(6))});
-        addSlot(ObjectKind::Pen, qint32(m_out.pens.size() - 1));
-        break;
+        def = qint32(m_out.pens.size() - 1);
+    } else if (kind == ObjectKind::Brush) {
+        m_out.brushes.push_back(readBrush(p, color(p.u32(2))));
+        def = qint32(m_out.brushes.size() - 1);
+    } else {
+        m_out.fonts.push_back(readFont(p, words));
+        def = qint32(m_out.fonts.size() - 1);
     }
-    case fn::CreateBrushIndirect: {
-        if (words < 4)
-            return;
-        if (!room)
-            return addSlot(ObjectKind::Brush, -1);
-        BrushDef brush;
-        brush.style = p.u16(0);
-        brush.color = color(p.u32(2));
-        brush.hatch = p.u16(6);
-        if (brush.style > 2) // a pattern brush needs a bitmap, which this record cannot carry
-            brush.style = 0;
-        m_out.brushes.push_back(brush);
-        addSlot(ObjectKind::Brush, qint32(m_out.brushes.size() - 1));
-        break;
-    }
-    case fn::CreateFontIndirect: {
-        if (2 * words < kFontRecordFixedBytes)
-            return;
-        if (!room)
-            return addSlot(ObjectKind::Font, -1);
-        FontDef font;
-        font.height = p.s16(0);
-        font.width = p.s16(2);
-        font.escapement = p.s16(4);
-        font.weight = p.s16(8);
-        font.italic = p.u8(10) != 0;
-        font.underline = p.u8(11) != 0;
-        font.strikeOut = p.u8(12) != 0;
-        font.charSet = p.u8(13);
-        font.pitchAndFamily = p.u8(17);
-        const qsizetype faceBytes = std::min<qsizetype>(kFaceNameBytes, 2 * words - 18);
-        QByteArrayView face(reinterpret_cast<const char *>(p.data()) + 18, faceBytes);
-        const qsizetype nul = face.indexOf('\0');
-        font.face = QString::fromLatin1(nul >= 0 ? face.first(nul) : face).trimmed();
-        m_out.fonts.push_back(std::move(font));
-        addSlot(ObjectKind::Font, qint32(m_out.fonts.size() - 1));
-        break;
-    }
-    case fn::CreatePalette: {
+    addSlot(kind, def);
+    return true;
+}
+
+bool Parser::createPaletteOrRegion(quint16 function, const ByteReader &p, qsizetype words,
+                                   bool room)
+{
+    if (function == fn::CreatePalette) {
         if (words < 2)
-            return;
+            return false;
         const qsizetype entries = p.u16(2);
         if (2 + 2 * entries > words || m_paletteEntries + entries > limits::kMaxPaletteEntries ||
-            !room)
-            return addSlot(ObjectKind::Palette, -1);
-        std::vector<QRgb> palette(entries);
-        for (qsizetype i = 0; i < entries; ++i)
-            palette[i] = qRgb(p.u8(4 + 4 * i), p.u8(5 + 4 * i), p.u8(6 + 4 * i));
+            !room) {
+            addSlot(ObjectKind::Palette, -1);
+            return false;
+        }
         m_paletteEntries += entries;
-        m_palettes.push_back(std::move(palette));
+        m_palettes.push_back(readPalette(p, entries));
         addSlot(ObjectKind::Palette, qint32(m_palettes.size() - 1));
-        break;
+        return true;
     }
-    case fn::CreateRegion: {
-        if (words < 11)
-            return;
-        const int scans = p.s16(10);
-        QRegion region;
-        int rects = 0;
-        qsizetype at = 22;
-        for (int s = 0; s < scans && p.has(at, 6); ++s) {
-            const int count = p.u16(at);
-            const int top = p.s16(at + 2), bottom = p.s16(at + 4);
-            if (count % 2 != 0 || !p.has(at + 6, 2 * qsizetype(count) + 2))
-                break;
-            for (int i = 0; i < count / 2; ++i) {
-                const int left = p.s16(at + 6 + 4 * i), right = p.s16(at + 8 + 4 * i);
-                if (right > left && bottom > top && rects < limits::kMaxRegionRects &&
-                    m_regionRects + rects < limits::kMaxTotalRegionRects) {
-                    region += QRect(left, top, right - left, bottom - top);
-                    ++rects;
-                }
-            }
-            at += 6 + 2 * qsizetype(count) + 2;
-        }
-        if (scans <= 0) { // no scans: the bounding box
-            const int l = p.s16(14), t = p.s16(16), r = p.s16(18), b = p.s16(20);
-            if (r > l && b > t)
-                region = QRegion(l, t, r - l, b - t);
-        }
-        if (!room)
-            return addSlot(ObjectKind::Region, -1);
-        m_regionRects += std::max(rects, 1);
-        m_out.regions.push_back(region);
-        addSlot(ObjectKind::Region, qint32(m_out.regions.size() - 1));
-        break;
+    if (words < 11)
+        return false;
+    if (!room) {
+        addSlot(ObjectKind::Region, -1);
+        return false;
     }
-    case fn::CreatePatternBrush:
-    case fn::DibCreatePatternBrush: {
-        if (words < 2)
-            return;
-        QImage image;
-        bool mono = false;
-        if (room && function == fn::DibCreatePatternBrush) {
-            image =
-                decodeDib(p.from(4), p.u16(2) == kDibPalColors, selectedPalette(), bitmapBudget());
-            if (image.isNull() && p.u16(0) == 3) // BS_PATTERN: some writers put a Bitmap16 here
-                image = decodeBitmap16(p.from(4), 10, bitmapBudget(), selectedPalette(), &mono);
-        } else if (room) {
-            // A Bitmap16 whose bits follow 14 bytes of it and 18 reserved bytes.
-            image = decodeBitmap16(p, 32, bitmapBudget(), selectedPalette(), &mono);
-        }
-        const qint32 bitmap = addBitmap(std::move(image), mono);
-        if (bitmap < 0)
-            return addSlot(ObjectKind::Brush, -1);
-        BrushDef brush;
-        brush.style = 3;
-        brush.bitmap = bitmap;
-        m_out.brushes.push_back(brush);
-        addSlot(ObjectKind::Brush, qint32(m_out.brushes.size() - 1));
-        break;
+    const ScannedRegion read = readRegion(
+        p, std::min<qint64>(limits::kMaxRegionRects, limits::kMaxTotalRegionRects - m_regionRects));
+    m_regionRects += std::max(read.rects, 1);
+    m_out.regions.push_back(read.region);
+    addSlot(ObjectKind::Region, qint32(m_out.regions.size() - 1));
+    return true;
+}
+
+bool Parser::createPatternBrush(quint16 function, const ByteReader &p, qsizetype words, bool room)
+{
+    if (words < 2)
+        return false;
+    QImage image;
+    bool mono = false;
+    if (room && function == fn::DibCreatePatternBrush) {
+        image = decodeDib(p.from(4), p.u16(2) == kDibPalColors, selectedPalette(), bitmapBudget());
+        if (image.isNull() && p.u16(0) == 3) // BS_PATTERN: some writers put a Bitmap16 here
+            image = decodeBitmap16(p.from(4), 10, bitmapBudget(), selectedPalette(), &mono);
+    } else if (room) {
+        // A Bitmap16 whose bits follow 14 bytes of it and 18 reserved bytes.
+        image = decodeBitmap16(p, 32, bitmapBudget(), selectedPalette(), &mono);
     }
-    default:
-        return;
+    const qint32 bitmap = addBitmap(std::move(image), mono);
+    if (bitmap < 0) {
+        addSlot(ObjectKind::Brush, -1);
+        return false;
     }
-    ++m_definitions;
+    BrushDef brush;
+    brush.style = 3;
+    brush.bitmap = bitmap;
+    m_out.brushes.push_back(brush);
+    addSlot(ObjectKind::Brush, qint32(m_out.brushes.size() - 1));
+    return true;
 }
 
 void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)

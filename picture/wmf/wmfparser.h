@@ -68,6 +68,11 @@ private:
 
     // wmfparseobjects.cpp: objects, bitmaps and text.
     void parseObject(quint16 function, const ByteReader &p, qsizetype words);
+    void selectOrDelete(quint16 function, const ByteReader &p, qsizetype words);
+    // Each returns true when it added a definition (`room`: the definitions limit allows one).
+    bool createPenBrushOrFont(quint16 function, const ByteReader &p, qsizetype words, bool room);
+    bool createPaletteOrRegion(quint16 function, const ByteReader &p, qsizetype words, bool room);
+    bool createPatternBrush(quint16 function, const ByteReader &p, qsizetype words, bool room);
     void parseBitmap(quint16 function, const ByteReader &p, qsizetype words);
     void parseText(quint16 function, const ByteReader &p, qsizetype words);
     void addSlot(ObjectKind kind, qint32 def);
