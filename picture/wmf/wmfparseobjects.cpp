@@ -1,11 +1,10 @@
-// The parser's object, bitmap and text records.
+// The parser's object and bitmap records.
 
-#include "picture/wmf/wmfcharset.h"
 #include "picture/wmf/wmfdib.h"
 #include "picture/wmf/wmflimits.h"
 #include "picture/wmf/wmfparser.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace lumora::picture::wmf::detail {
 
@@ -14,8 +13,6 @@ namespace {
 constexpr quint16 kDibPalColors = 1;
 constexpr int kFontRecordFixedBytes = 18;
 constexpr int kFaceNameBytes = 32;
-// Width of an average character in units of the font height, for the bounds of text only.
-constexpr double kAverageCharWidth = 0.55;
 
 // True when a ternary raster operation reads its source ([MS-WMF] 2.1.1.31).
 bool usesSource(quint32 rop)
@@ -102,6 +99,47 @@ ScannedRegion readRegion(const ByteReader &p, qint64 maxRects)
             out.region = QRegion(l, t, r - l, b - t);
     }
     return out;
+}
+
+// The bitmap-less form of the blit records has exactly (function >> 8) parameter words and
+// a reserved word before the destination height.
+bool carriesBitmap(quint16 function, qsizetype words)
+{
+    return function == fn::StretchDib || function == fn::SetDibToDev || words != (function >> 8);
+}
+
+// Reads a bitmap record's raster operation and its destination and source rectangles into
+// `r` (v0..v3 destination x y w h, v4..v7 source x y w h). Returns the word where the bitmap
+// starts, or -1 for a record too short.
+qsizetype readBlit(quint16 function, const ByteReader &p, qsizetype words, bool withBitmap,
+                   Record &r)
+{
+    auto s = [&](int word) { return p.s16(2 * word); };
+    if (function == fn::SetDibToDev) {
+        if (words < 9)
+            return -1;
+        r.data = 0x00CC0020; // SRCCOPY
+        r.v = {s(8), s(7), s(6), s(5), s(4), s(3), s(6), s(5)};
+        return 9;
+    }
+    const bool stretch =
+        function == fn::StretchBlt || function == fn::DibStretchBlt || function == fn::StretchDib;
+    const int first = function == fn::StretchDib ? 3 : 2; // after rop (and colour usage)
+    const int gap = withBitmap ? 0 : 1;                   // the reserved word
+    const int need = first + (stretch ? 8 : 6) + gap;
+    if (words < need)
+        return -1;
+    r.data = p.u32(0);
+    if (stretch) {
+        // src h, src w, src y, src x, [reserved], dest h, dest w, dest y, dest x
+        r.v = {s(first + 7 + gap), s(first + 6 + gap), s(first + 5 + gap), s(first + 4 + gap),
+               s(first + 3),       s(first + 2),       s(first + 1),       s(first)};
+    } else {
+        // src y, src x, [reserved], height, width, dest y, dest x
+        const qint16 w = s(first + 3 + gap), h = s(first + 2 + gap);
+        r.v = {s(first + 5 + gap), s(first + 4 + gap), w, h, s(first + 1), s(first), w, h};
+    }
+    return need;
 }
 
 } // namespace
@@ -310,39 +348,11 @@ bool Parser::createPatternBrush(quint16 function, const ByteReader &p, qsizetype
 
 void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
 {
-    // The bitmap-less form of the blit records has exactly (function >> 8) parameter words
-    // and a reserved word before the destination height.
-    const bool dibRecord = function == fn::StretchDib || function == fn::SetDibToDev;
-    const bool withBitmap = dibRecord || words != (function >> 8);
-    const bool stretch =
-        function == fn::StretchBlt || function == fn::DibStretchBlt || function == fn::StretchDib;
-    auto s = [&](int word) { return p.s16(2 * word); };
+    const bool withBitmap = carriesBitmap(function, words);
     Record r;
-    qsizetype bitmapWord = 0;
-    if (function == fn::SetDibToDev) {
-        if (words < 9)
-            return;
-        r.data = 0x00CC0020; // SRCCOPY
-        r.v = {s(8), s(7), s(6), s(5), s(4), s(3), s(6), s(5)};
-        bitmapWord = 9;
-    } else {
-        const int first = function == fn::StretchDib ? 3 : 2; // after rop (and colour usage)
-        const int gap = withBitmap ? 0 : 1;                   // the reserved word
-        const int need = first + (stretch ? 8 : 6) + gap;
-        if (words < need)
-            return;
-        r.data = p.u32(0);
-        if (stretch) {
-            // src h, src w, src y, src x, [reserved], dest h, dest w, dest y, dest x
-            r.v = {s(first + 7 + gap), s(first + 6 + gap), s(first + 5 + gap), s(first + 4 + gap),
-                   s(first + 3),       s(first + 2),       s(first + 1),       s(first)};
-        } else {
-            // src y, src x, [reserved], height, width, dest y, dest x
-            const qint16 w = s(first + 3 + gap), h = s(first + 2 + gap);
-            r.v = {s(first + 5 + gap), s(first + 4 + gap), w, h, s(first + 1), s(first), w, h};
-        }
-        bitmapWord = need;
-    }
+    const qsizetype bitmapWord = readBlit(function, p, words, withBitmap, r);
+    if (bitmapWord < 0)
+        return;
     const double x = r.v[0], y = r.v[1];
     if (!withBitmap || !usesSource(r.data)) {
         r.op = Op::PatBlt;
@@ -351,6 +361,7 @@ void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
         emitRecord(r);
         return;
     }
+    const bool dibRecord = function == fn::StretchDib || function == fn::SetDibToDev;
     const ByteReader bits = p.from(2 * bitmapWord);
     QImage image;
     bool mono = false;
@@ -370,135 +381,6 @@ void Parser::parseBitmap(quint16 function, const ByteReader &p, qsizetype words)
     r.index = quint32(bitmap);
     addBounds(x, y, x + r.v[2], y + r.v[3]);
     emitRecord(r);
-}
-
-void Parser::parseText(quint16 function, const ByteReader &p, qsizetype words)
-{
-    TextRun run;
-    qsizetype count = 0;
-    qsizetype stringAt = 0;
-    qsizetype dxAt = -1;
-    if (function == fn::TextOut) {
-        if (words < 1)
-            return;
-        count = p.u16(0);
-        const qsizetype stringWords = (count + 1) / 2;
-        if (1 + stringWords + 2 > words)
-            return;
-        stringAt = 2;
-        run.y = p.s16(2 + 2 * stringWords);
-        run.x = p.s16(4 + 2 * stringWords);
-    } else {
-        if (words < 4)
-            return;
-        run.y = p.s16(0);
-        run.x = p.s16(2);
-        count = p.u16(4);
-        run.options = p.u16(6);
-        stringAt = 8;
-        if (run.options & (eto::Opaque | eto::Clipped)) {
-            if (words < 8)
-                return;
-            run.rect = {p.s16(8), p.s16(10), p.s16(12), p.s16(14)};
-            stringAt = 16;
-        }
-        if (stringAt + count > 2 * words)
-            return;
-        // Advances follow the string padded to a word; some writers do not pad.
-        const qsizetype per = (run.options & eto::Pdy) ? 4 : 2;
-        const qsizetype padded = stringAt + count + (count & 1);
-        if (count > 0 && padded + per * count <= 2 * words)
-            dxAt = padded;
-        else if (count > 0 && (count & 1) && stringAt + count + per * count <= 2 * words)
-            dxAt = stringAt + count;
-    }
-    if (m_textChars + count > limits::kMaxTextChars)
-        return;
-    m_textChars += count;
-    const FontDef *font = m_dc.font >= 0 ? &m_out.fonts[m_dc.font] : nullptr;
-    if (!(run.options & eto::GlyphIndex)) { // glyph indices belong to a font we do not have
-        const QByteArrayView bytes(reinterpret_cast<const char *>(p.data()) + stringAt, count);
-        if (dxAt >= 0) {
-            const qsizetype per = (run.options & eto::Pdy) ? 4 : 2;
-            run.dx.resize(count);
-            if (per == 4)
-                run.dy.resize(count);
-            for (qsizetype i = 0; i < count; ++i) {
-                run.dx[i] = p.s16(dxAt + per * i);
-                if (per == 4)
-                    run.dy[i] = p.s16(dxAt + per * i + 2);
-            }
-        }
-        run.text = decodeText(bytes, font, &run.dx, &run.dy);
-    }
-    run.font = m_dc.font;
-    addTextBounds(run);
-    Record r;
-    r.op = Op::Text;
-    r.index = quint32(m_out.texts.size());
-    m_out.texts.push_back(std::move(run));
-    emitRecord(r);
-}
-
-QString Parser::decodeText(QByteArrayView bytes, const FontDef *font, std::vector<qint32> *dx,
-                           std::vector<qint32> *dy)
-{
-    const int charSet = font ? font->charSet : 0;
-    QString text = decodeCharset(bytes, charSet, font ? font->face : QString());
-    if (!dx->empty() && text.size() != qsizetype(dx->size())) {
-        // Characters of two bytes: the advances are per byte. Share their sum out evenly.
-        qint64 total = 0;
-        for (qint32 d : *dx)
-            total += d;
-        dx->assign(text.size(), text.isEmpty() ? 0 : qint32(total / text.size()));
-        dy->clear();
-    }
-    return text;
-}
-
-void Parser::addTextBounds(const TextRun &run)
-{
-    if (m_placeable && !(m_dc.textAlign & 1))
-        return;
-    const FontDef *font = run.font >= 0 ? &m_out.fonts[run.font] : nullptr;
-    const double height = font && font->height != 0 ? std::abs(double(font->height)) : 12.0;
-    double width = 0;
-    if (!run.dx.empty()) {
-        for (qint32 d : run.dx)
-            width += d;
-    } else {
-        width = run.text.size() * height * kAverageCharWidth;
-    }
-    const bool updateCp = m_dc.textAlign & 1;
-    const double x = updateCp ? m_dc.cpX : run.x;
-    const double y = updateCp ? m_dc.cpY : run.y;
-    const int horizontal = m_dc.textAlign & 6; // 0 left, 2 right, 6 centre
-    const double left = horizontal == 2 ? x - width : horizontal == 6 ? x - width / 2 : x;
-    const int vertical = m_dc.textAlign & 24; // 0 top, 8 bottom, 24 baseline
-    const double top = vertical == 0 ? y : vertical == 8 ? y - height : y - height * 0.8;
-    if (updateCp && horizontal == 0)
-        m_dc.cpX += width;
-    else if (updateCp && horizontal == 2)
-        m_dc.cpX -= width;
-    if (run.options & eto::Opaque)
-        addBounds(run.rect[0], run.rect[1], run.rect[2], run.rect[3]);
-    if (!run.text.isEmpty()) {
-        // Rotated text: the bounds of the turned box.
-        const double angle = (font ? font->escapement : 0) * M_PI / 1800.0;
-        const double c = std::cos(angle), s = -std::sin(angle);
-        double minX = x, maxX = x, minY = y, maxY = y;
-        for (const QPointF &corner :
-             {QPointF(left, top), QPointF(left + width, top), QPointF(left, top + height),
-              QPointF(left + width, top + height)}) {
-            const double dx = corner.x() - x, dy = corner.y() - y;
-            const double px = x + dx * c - dy * s, py = y + dx * s + dy * c;
-            minX = std::min(minX, px);
-            maxX = std::max(maxX, px);
-            minY = std::min(minY, py);
-            maxY = std::max(maxY, py);
-        }
-        addBounds(minX, minY, maxX, maxY);
-    }
 }
 
 } // namespace lumora::picture::wmf::detail

@@ -66,7 +66,7 @@ private:
     void emitRecord(const Record &r);
     void addBounds(double left, double top, double right, double bottom);
 
-    // wmfparseobjects.cpp: objects, bitmaps and text.
+    // wmfparseobjects.cpp: objects and bitmaps.
     void parseObject(quint16 function, const ByteReader &p, qsizetype words);
     void selectOrDelete(quint16 function, const ByteReader &p, qsizetype words);
     // Each returns true when it added a definition (`room`: the definitions limit allows one).
@@ -74,7 +74,6 @@ private:
     bool createPaletteOrRegion(quint16 function, const ByteReader &p, qsizetype words, bool room);
     bool createPatternBrush(quint16 function, const ByteReader &p, qsizetype words, bool room);
     void parseBitmap(quint16 function, const ByteReader &p, qsizetype words);
-    void parseText(quint16 function, const ByteReader &p, qsizetype words);
     void addSlot(ObjectKind kind, qint32 def);
     const Slot *slotAt(quint16 index) const;
     void selectObject(quint16 index);
@@ -83,6 +82,9 @@ private:
     qint64 bitmapBudget() const;
     const std::vector<QRgb> &selectedPalette() const;
     QRgb color(quint32 colorRef) const;
+
+    // wmfparsetext.cpp: text.
+    void parseText(quint16 function, const ByteReader &p, qsizetype words);
     QString decodeText(QByteArrayView bytes, const FontDef *font, std::vector<qint32> *dx,
                        std::vector<qint32> *dy);
     void addTextBounds(const TextRun &run);
