@@ -108,9 +108,11 @@ QString decodeCp1252(QByteArrayView bytes)
     return out;
 }
 
-} // namespace
+// The kinds of face a metafile may name, each with families of its metrics that Linux
+// desktops have.
+enum class Look { Serif, Sans, WideSans, Narrow, Mono };
 
-QStringList fontFamilies(const QString &face, quint8 pitchAndFamily)
+const QStringList &substitutes(Look look)
 {
     static const QStringList kSerif = {"Liberation Serif",   "Tinos",        "Nimbus Roman",
                                        "Nimbus Roman No9 L", "DejaVu Serif", "Serif"};
@@ -121,66 +123,94 @@ QStringList fontFamilies(const QString &face, quint8 pitchAndFamily)
                                         "DejaVu Sans Condensed", "Sans Serif"};
     static const QStringList kMono = {"Liberation Mono", "Cousine",          "Nimbus Mono PS",
                                       "Nimbus Mono L",   "DejaVu Sans Mono", "Monospace"};
-    static const struct {
-        const char *face;
-        const QStringList *families;
-        const char *first; // a closer match to try before the list
-    } kFaces[] = {
-        {"times new roman", &kSerif, nullptr},
-        {"times", &kSerif, nullptr},
-        {"tms rmn", &kSerif, nullptr},
-        {"ms serif", &kSerif, nullptr},
-        {"garamond", &kSerif, nullptr},
-        {"georgia", &kSerif, nullptr},
-        {"cambria", &kSerif, nullptr},
-        {"bookman old style", &kSerif, "URW Bookman"},
-        {"book antiqua", &kSerif, "P052"},
-        {"palatino linotype", &kSerif, "P052"},
-        {"palatino", &kSerif, "P052"},
-        {"century schoolbook", &kSerif, "C059"},
-        {"arial", &kSans, nullptr},
-        {"helvetica", &kSans, nullptr},
-        {"helv", &kSans, nullptr},
-        {"ms sans serif", &kSans, nullptr},
-        {"microsoft sans serif", &kSans, nullptr},
-        {"ms shell dlg", &kSans, nullptr},
-        {"swiss", &kSans, nullptr},
-        {"system", &kSans, nullptr},
-        {"small fonts", &kSans, nullptr},
-        {"calibri", &kSans, "Carlito"},
-        {"segoe ui", &kSans, nullptr},
-        {"arial unicode ms", &kSans, nullptr},
-        {"century gothic", &kSans, "URW Gothic"},
-        {"tahoma", &kWideSans, nullptr},
-        {"verdana", &kWideSans, nullptr},
-        {"arial narrow", &kNarrow, nullptr},
-        {"courier new", &kMono, nullptr},
-        {"courier", &kMono, nullptr},
-        {"lucida console", &kMono, nullptr},
-        {"consolas", &kMono, nullptr},
-        {"fixedsys", &kMono, nullptr},
-        {"terminal", &kMono, nullptr},
-        {"modern", &kMono, nullptr},
-    };
+    switch (look) {
+    case Look::Serif:
+        return kSerif;
+    case Look::WideSans:
+        return kWideSans;
+    case Look::Narrow:
+        return kNarrow;
+    case Look::Mono:
+        return kMono;
+    case Look::Sans:
+        break;
+    }
+    return kSans;
+}
+
+struct KnownFace {
+    const char *face; // lower case
+    Look look;
+    const char *first; // a closer match to try before the look's families
+};
+
+constexpr KnownFace kKnownFaces[] = {
+    {"times new roman", Look::Serif, nullptr},
+    {"times", Look::Serif, nullptr},
+    {"tms rmn", Look::Serif, nullptr},
+    {"ms serif", Look::Serif, nullptr},
+    {"garamond", Look::Serif, nullptr},
+    {"georgia", Look::Serif, nullptr},
+    {"cambria", Look::Serif, nullptr},
+    {"bookman old style", Look::Serif, "URW Bookman"},
+    {"book antiqua", Look::Serif, "P052"},
+    {"palatino linotype", Look::Serif, "P052"},
+    {"palatino", Look::Serif, "P052"},
+    {"century schoolbook", Look::Serif, "C059"},
+    {"arial", Look::Sans, nullptr},
+    {"helvetica", Look::Sans, nullptr},
+    {"helv", Look::Sans, nullptr},
+    {"ms sans serif", Look::Sans, nullptr},
+    {"microsoft sans serif", Look::Sans, nullptr},
+    {"ms shell dlg", Look::Sans, nullptr},
+    {"swiss", Look::Sans, nullptr},
+    {"system", Look::Sans, nullptr},
+    {"small fonts", Look::Sans, nullptr},
+    {"calibri", Look::Sans, "Carlito"},
+    {"segoe ui", Look::Sans, nullptr},
+    {"arial unicode ms", Look::Sans, nullptr},
+    {"century gothic", Look::Sans, "URW Gothic"},
+    {"tahoma", Look::WideSans, nullptr},
+    {"verdana", Look::WideSans, nullptr},
+    {"arial narrow", Look::Narrow, nullptr},
+    {"courier new", Look::Mono, nullptr},
+    {"courier", Look::Mono, nullptr},
+    {"lucida console", Look::Mono, nullptr},
+    {"consolas", Look::Mono, nullptr},
+    {"fixedsys", Look::Mono, nullptr},
+    {"terminal", Look::Mono, nullptr},
+    {"modern", Look::Mono, nullptr},
+};
+
+// A face the table does not know: the family of the pitch-and-family byte.
+Look lookOfFamily(quint8 pitchAndFamily)
+{
+    switch (pitchAndFamily >> 4) {
+    case 1: // FF_ROMAN
+        return Look::Serif;
+    case 3: // FF_MODERN
+        return Look::Mono;
+    default: // FF_SWISS and the rest; a fixed pitch makes it monospaced
+        return (pitchAndFamily & 3) == 1 ? Look::Mono : Look::Sans;
+    }
+}
+
+} // namespace
+
+QStringList fontFamilies(const QString &face, quint8 pitchAndFamily)
+{
     QStringList out;
     if (!face.isEmpty())
         out.append(face);
     const QString key = face.toLower();
-    for (const auto &f : kFaces) {
-        if (key == QLatin1String(f.face)) {
-            if (f.first)
-                out.append(QString::fromLatin1(f.first));
-            return out + *f.families;
+    for (const KnownFace &known : kKnownFaces) {
+        if (key == QLatin1String(known.face)) {
+            if (known.first)
+                out.append(QString::fromLatin1(known.first));
+            return out + substitutes(known.look);
         }
     }
-    switch (pitchAndFamily >> 4) {
-    case 1:
-        return out + kSerif; // FF_ROMAN
-    case 3:
-        return out + kMono; // FF_MODERN
-    default:                // FF_SWISS and the rest
-        return (pitchAndFamily & 3) == 1 ? out + kMono : out + kSans;
-    }
+    return out + substitutes(lookOfFamily(pitchAndFamily));
 }
 
 bool isMultiByteCharset(int charSet)
