@@ -221,28 +221,38 @@ void decodeLzw(ByteReader &in, PixelSink &sink)
     }
 }
 
-} // namespace
+// The logical screen: its size and the global colour table (black where it has none).
+struct Screen {
+    int width = 0;
+    int height = 0;
+    Palette colours{};
+};
 
-QImage decodeGif(QByteArrayView bytes)
+Screen readScreen(ByteReader &in)
 {
-    ByteReader in(bytes);
     const uchar *signature = in.take(6);
     if (std::memcmp(signature, "GIF87a", 6) != 0 && std::memcmp(signature, "GIF89a", 6) != 0)
         refusePicture();
-    const int screenWidth = in.le16();
-    const int screenHeight = in.le16();
-    const uchar screenFlags = in.byte();
+    Screen screen;
+    screen.width = in.le16();
+    screen.height = in.le16();
+    const uchar flags = in.byte();
     in.take(2); // background colour and aspect ratio: modern viewers ignore both
-    Palette global;
-    global.fill(0xFF000000u);
-    if (screenFlags & 0x80)
-        readPalette(in, screenFlags & 7, global);
+    screen.colours.fill(0xFF000000u);
+    if (flags & 0x80)
+        readPalette(in, flags & 7, screen.colours);
+    return screen;
+}
 
+// Skips the extensions before the first frame, up to and including its separator. Returns
+// the transparent colour index of the first graphic control extension, or -1.
+int skipToFrame(ByteReader &in)
+{
     int transparentIndex = -1;
     for (;;) {
         const uchar block = in.byte();
         if (block == 0x2C)
-            break;
+            return transparentIndex;
         if (block != 0x21)
             refusePicture(); // a trailer or junk before any frame
         const uchar label = in.byte();
@@ -254,7 +264,15 @@ QImage decodeGif(QByteArrayView bytes)
         }
         in.skipSubBlocks();
     }
+}
 
+} // namespace
+
+QImage decodeGif(QByteArrayView bytes)
+{
+    ByteReader in(bytes);
+    const Screen screen = readScreen(in);
+    const int transparentIndex = skipToFrame(in);
     FrameGeometry frame;
     frame.left = in.le16();
     frame.top = in.le16();
@@ -262,14 +280,14 @@ QImage decodeGif(QByteArrayView bytes)
     frame.height = in.le16();
     const uchar frameFlags = in.byte();
     frame.interlaced = frameFlags & 0x40;
-    Palette colours = global;
+    Palette colours = screen.colours;
     if (frameFlags & 0x80)
         readPalette(in, frameFlags & 7, colours);
     if (transparentIndex >= 0)
         colours[size_t(transparentIndex)] = 0;
 
-    const int canvasWidth = std::max(screenWidth, frame.left + frame.width);
-    const int canvasHeight = std::max(screenHeight, frame.top + frame.height);
+    const int canvasWidth = std::max(screen.width, frame.left + frame.width);
+    const int canvasHeight = std::max(screen.height, frame.top + frame.height);
     if (canvasWidth == 0 || canvasHeight == 0)
         refusePicture();
     if (qint64(canvasWidth) * canvasHeight > kMaxPicturePixels)
