@@ -5,6 +5,7 @@
 #include "picture/wmf/wmfparser.h"
 
 #include <cmath>
+#include <numeric>
 
 namespace lumora::picture::wmf::detail {
 
@@ -82,26 +83,26 @@ void readAdvances(const ByteReader &p, const TextLayout &layout, TextRun &run)
 
 void Parser::parseText(quint16 function, const ByteReader &p, qsizetype words)
 {
-    TextRun run;
+    TextRun textRun;
     TextLayout layout;
-    const bool whole = function == fn::TextOut ? readTextOut(p, words, run, layout)
-                                               : readExtTextOut(p, words, run, layout);
+    const bool whole = function == fn::TextOut ? readTextOut(p, words, textRun, layout)
+                                               : readExtTextOut(p, words, textRun, layout);
     if (!whole || m_textChars + layout.count > limits::kMaxTextChars)
         return;
     m_textChars += layout.count;
     const FontDef *font = m_dc.font >= 0 ? &m_out.fonts[m_dc.font] : nullptr;
-    if (!(run.options & eto::GlyphIndex)) { // glyph indices belong to a font we do not have
+    if (!(textRun.options & eto::GlyphIndex)) { // glyph indices belong to a font we do not have
         const QByteArrayView bytes(reinterpret_cast<const char *>(p.data()) + layout.stringAt,
                                    layout.count);
-        readAdvances(p, layout, run);
-        run.text = decodeText(bytes, font, &run.dx, &run.dy);
+        readAdvances(p, layout, textRun);
+        textRun.text = decodeText(bytes, font, &textRun.dx, &textRun.dy);
     }
-    run.font = m_dc.font;
-    addTextBounds(run);
+    textRun.font = m_dc.font;
+    addTextBounds(textRun);
     Record r;
     r.op = Op::Text;
     r.index = quint32(m_out.texts.size());
-    m_out.texts.push_back(std::move(run));
+    m_out.texts.push_back(std::move(textRun));
     emitRecord(r);
 }
 
@@ -112,9 +113,7 @@ QString Parser::decodeText(QByteArrayView bytes, const FontDef *font, std::vecto
     QString text = decodeCharset(bytes, charSet, font ? font->face : QString());
     if (!dx->empty() && text.size() != qsizetype(dx->size())) {
         // Characters of two bytes: the advances are per byte. Share their sum out evenly.
-        qint64 total = 0;
-        for (qint32 d : *dx)
-            total += d;
+        const qint64 total = std::accumulate(dx->begin(), dx->end(), qint64(0));
         dx->assign(text.size(), text.isEmpty() ? 0 : qint32(total / text.size()));
         dy->clear();
     }
@@ -127,13 +126,8 @@ void Parser::addTextBounds(const TextRun &run)
         return;
     const FontDef *font = run.font >= 0 ? &m_out.fonts[run.font] : nullptr;
     const double height = font && font->height != 0 ? std::abs(double(font->height)) : 12.0;
-    double width = 0;
-    if (!run.dx.empty()) {
-        for (qint32 d : run.dx)
-            width += d;
-    } else {
-        width = run.text.size() * height * kAverageCharWidth;
-    }
+    const double width = !run.dx.empty() ? std::accumulate(run.dx.begin(), run.dx.end(), 0.0)
+                                         : run.text.size() * height * kAverageCharWidth;
     const bool updateCp = m_dc.textAlign & 1;
     const double x = updateCp ? m_dc.cpX : run.x;
     const double y = updateCp ? m_dc.cpY : run.y;
