@@ -30,6 +30,11 @@ import sys
 import tempfile
 import time
 
+# The test scripts' PPM reader: screenshots come from ImageMagick in both.
+SUPPORT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'support')
+sys.path.insert(0, SUPPORT)
+from findpicture import read_ppm  # noqa: E402
+
 from Xlib import X, XK, display
 from Xlib.ext import damage, xtest
 
@@ -66,22 +71,6 @@ def row(figure, ours, unit, reference, theirs, target=None):
 
 def run(command, **kwargs):
     return subprocess.run(command, check=True, stdout=subprocess.DEVNULL, **kwargs)
-
-
-def read_ppm(path):
-    with open(path, 'rb') as f:
-        data = f.read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    width, height = int(fields[1]), int(fields[2])
-    return width, height, data[pos + 1:pos + 1 + width * height * 3]
 
 
 def memory_kib(pid, field):

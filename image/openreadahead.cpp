@@ -15,21 +15,11 @@ QString canonical(const QString &path)
     return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
 }
 
-OpenReadAhead::Result readPicture(const QString &path, picture::LoadOptions options,
-                                  const std::shared_ptr<std::atomic<bool>> &cancelled)
+picture::StampedLoad readPicture(const QString &path, picture::LoadOptions options,
+                                 const std::shared_ptr<std::atomic<bool>> &cancelled)
 {
-    OpenReadAhead::Result result;
-    // Taken before reading: a change during the read then shows as a different stamp.
-    result.stamp = picture::stampOf(path);
     options.cancelled = cancelled.get();
-    try {
-        result.picture = picture::LoadPicture(path, options);
-    } catch (const RuntimeError &error) {
-        result.error = error;
-    } catch (const std::bad_alloc &) {
-        result.error = RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
-    }
-    return result;
+    return picture::loadStamped(path, options);
 }
 
 } // namespace
@@ -53,17 +43,14 @@ Picture OpenReadAhead::take(const QString &path)
         drop();
         return picture::LoadPicture(path, m_options);
     }
-    Result result = m_future.result();
-    m_future = QFuture<Result>();
+    picture::StampedLoad result = m_future.result();
+    m_future = QFuture<picture::StampedLoad>();
     m_path.clear();
     // A file changed since, or a read the memory budget refused while the dialog was up, is
     // read again now.
-    if (!(result.stamp == picture::stampOf(path)) ||
-        (result.error && result.error->number() == errors::OutOfMemory))
-        return picture::LoadPicture(path, m_options);
-    if (result.error)
-        throw *result.error;
-    return std::move(result.picture);
+    if (std::optional<Picture> ready = std::move(result).takeIfCurrent(path))
+        return *std::move(ready);
+    return picture::LoadPicture(path, m_options);
 }
 
 // The read still running is told to stop and is not waited for: it ends within a few rows,
@@ -73,7 +60,7 @@ void OpenReadAhead::drop()
     if (m_cancelled)
         m_cancelled->store(true);
     m_cancelled.reset();
-    m_future = QFuture<Result>();
+    m_future = QFuture<picture::StampedLoad>();
     m_path.clear();
 }
 

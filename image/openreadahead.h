@@ -1,14 +1,12 @@
 #pragma once
 
-#include "base/runtimeerror.h"
-#include "picture/filestamp.h"
 #include "picture/loadpicture.h"
+#include "picture/stampedload.h"
 
 #include <QFuture>
 #include <QString>
 #include <atomic>
 #include <memory>
-#include <optional>
 
 namespace lumora::image {
 
@@ -29,19 +27,13 @@ public:
     // file, unchanged since, else read now. Throws the run-time error the reading raised.
     picture::Picture take(const QString &path);
 
-    struct Result {
-        picture::FileStamp stamp;
-        picture::Picture picture;
-        std::optional<RuntimeError> error;
-    };
-
 private:
     void drop();
 
     picture::LoadOptions m_options;
     QString m_path; // canonical
     std::shared_ptr<std::atomic<bool>> m_cancelled;
-    QFuture<Result> m_future;
+    QFuture<picture::StampedLoad> m_future;
 };
 
 } // namespace lumora::image

@@ -8,31 +8,12 @@ namespace lumora::show {
 
 using picture::Picture;
 
-namespace {
-
-ReadAhead::Result readPicture(const QString &path)
-{
-    ReadAhead::Result result;
-    // Taken before reading: a change during the read then shows as a different stamp.
-    result.stamp = stampOf(path);
-    try {
-        result.picture = picture::LoadPicture(path);
-    } catch (const RuntimeError &error) {
-        result.error = error;
-    } catch (const std::bad_alloc &) {
-        result.error = RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
-    }
-    return result;
-}
-
-} // namespace
-
 void ReadAhead::prefetch(const QString &path)
 {
     if (m_future.isValid() && m_path == path)
         return;
     m_path = path;
-    m_future = QtConcurrent::run(readPicture, path);
+    m_future = QtConcurrent::run([path] { return picture::loadStamped(path); });
 }
 
 Picture ReadAhead::take(const QString &path)
@@ -48,17 +29,11 @@ std::optional<Picture> ReadAhead::takeReady(const QString &path)
         clear(); // another picture: its memory is given back before this one is read
         return std::nullopt;
     }
-    Result result = m_future.result();
+    picture::StampedLoad result = m_future.result();
     clear();
-    if (!(result.stamp == stampOf(path)))
-        return std::nullopt;
     // A read the memory budget refused while the previous picture was still on the screen is
     // tried again now that the step is about to replace it.
-    if (result.error && result.error->number() == errors::OutOfMemory)
-        return std::nullopt;
-    if (result.error)
-        throw *result.error;
-    return std::move(result.picture);
+    return std::move(result).takeIfCurrent(path);
 }
 
 void ReadAhead::clear()
@@ -67,7 +42,7 @@ void ReadAhead::clear()
     // makes that share free for whatever is read next.
     if (m_future.isValid())
         m_future.waitForFinished();
-    m_future = QFuture<Result>();
+    m_future = QFuture<picture::StampedLoad>();
     m_path.clear();
 }
 

@@ -1,17 +1,12 @@
 #pragma once
 
-#include "base/runtimeerror.h"
-#include "picture/filestamp.h"
-#include "picture/picture.h"
+#include "picture/stampedload.h"
 
 #include <QFuture>
 #include <QString>
 #include <optional>
 
 namespace lumora::show {
-
-using picture::FileStamp;
-using picture::stampOf;
 
 // Reads the show's next picture on a worker thread while the current one is on the screen.
 // Only the reading moves off the user-interface thread: what a step does with the picture,
@@ -34,18 +29,12 @@ public:
     // True when the picture read ahead is there to be taken without waiting.
     bool isReady() const { return m_future.isValid() && m_future.isFinished(); }
 
-    struct Result {
-        FileStamp stamp;
-        picture::Picture picture;
-        std::optional<RuntimeError> error;
-    };
-
 private:
     // The picture read ahead for `path`, or nullopt when it must be read now.
     std::optional<picture::Picture> takeReady(const QString &path);
 
     QString m_path;
-    QFuture<Result> m_future;
+    QFuture<picture::StampedLoad> m_future;
 };
 
 } // namespace lumora::show
