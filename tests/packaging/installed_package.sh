@@ -2,7 +2,9 @@
 # The Debian package as a user gets it: cpack builds it from the build folder, it is unpacked
 # into a scratch root (the machine itself is left alone), its desktop entry and software-centre
 # description pass the freedesktop validators, and the program started from the scratch root
-# comes up and finds its own help file there.
+# comes up and finds its own help file there. The desktop entry offers Lumora for the types
+# that shared-mime-info gives real JPEG, GIF, BMP and WMF files, and the session bus starts the
+# program through the installed D-Bus service to open a picture, as file managers do.
 # Usage: installed_package.sh <build folder> <folder for screenshots>
 set -euo pipefail
 source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
@@ -11,8 +13,10 @@ shots="$2"
 mkdir -p "$shots"
 scratch=$(mktemp -d)
 pid=""
+bus_pid=""
 cleanup() {
     [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
+    [[ -n "$bus_pid" ]] && kill "$bus_pid" 2>/dev/null
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -40,7 +44,8 @@ done
 while read -r path; do
     case "$path" in
     ./usr/bin/lumora | ./usr/share/lumora/* | ./usr/share/applications/* | \
-        ./usr/share/metainfo/* | ./usr/share/icons/hicolor/* | ./usr/share/doc/lumora/*) ;;
+        ./usr/share/metainfo/* | ./usr/share/icons/hicolor/* | ./usr/share/doc/lumora/* | \
+        ./usr/share/dbus-1/services/org.example.lumora.service) ;;
     *) fail "unexpected file in the package: $path" ;;
     esac
 done < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$')
@@ -50,8 +55,9 @@ dpkg-deb -x "$deb" "$root"
 share="$root/usr/share"
 desktop="$share/applications/org.example.lumora.desktop"
 metainfo="$share/metainfo/org.example.lumora.metainfo.xml"
+service="$share/dbus-1/services/org.example.lumora.service"
 for file in "$root/usr/bin/lumora" "$share/lumora/lumora.hlp" "$desktop" "$metainfo" \
-    "$share/doc/lumora/copyright"; do
+    "$service" "$share/doc/lumora/copyright"; do
     [[ -f "$file" ]] || fail "missing ${file#"$root"}"
 done
 for size in 48 64 128 256; do
@@ -61,7 +67,27 @@ for size in 48 64 128 256; do
 done
 desktop-file-validate "$desktop" || fail "desktop entry does not validate"
 appstreamcli validate --no-net --pedantic "$metainfo" || fail "metainfo does not validate"
-grep -qx 'Exec=lumora' "$desktop" || fail "the desktop entry must start lumora without file arguments"
+grep -qx 'Exec=lumora %F' "$desktop" || fail "the desktop entry must hand lumora local files"
+grep -qx 'DBusActivatable=true' "$desktop" || fail "the desktop entry is not D-Bus activatable"
+[[ "$(grep -v '^\[' "$service" | sort)" == $'Exec=/usr/bin/lumora\nName=org.example.lumora' ]] ||
+    fail "D-Bus service: $(cat "$service")"
+
+# Open With: the entry and the metainfo list the same types, among them the type of each
+# kind of picture as file(1) and GIO name it.
+entry_types=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort)
+meta_types=$(sed -n 's:.*<mediatype>\(.*\)</mediatype>.*:\1:p' "$metainfo" | sort)
+[[ -n "$entry_types" && "$entry_types" == "$meta_types" ]] ||
+    fail "desktop entry and metainfo list other types: $entry_types / $meta_types"
+samples="$scratch/samples"
+mkdir -p "$samples"
+for kind in jpg gif bmp; do convert -size 16x16 xc:teal "$samples/sample.$kind"; done
+cp "$(cd "$(dirname "$0")" && pwd)/../data/wmf/corpus/Eg.wmf" "$samples/sample.wmf"
+for sample in "$samples"/sample.*; do
+    for type in "$(file -b --mime-type "$sample")" \
+        "$(gio info -a standard::content-type "$sample" | sed -n 's/.*content-type: //p')"; do
+        grep -qx "$type" <<<"$entry_types" || fail "$(basename "$sample") is $type: not offered"
+    done
+done
 grep -qx 'Icon=lumora' "$desktop" || fail "the desktop entry names another icon"
 grep -q "<release version=\"$(field Version)\"" "$metainfo" || fail "metainfo lacks this release"
 missing=$(ldd "$root/usr/bin/lumora" | grep 'not found' || true)
@@ -99,4 +125,45 @@ status=0
 wait "$pid" || status=$?
 pid=""
 [[ "$status" == 0 ]] || fail "exit status $status"
+
+# Open With in a file manager: the picture is sent to the program's bus name, and the session
+# bus starts the installed program through its service file (pointed at the scratch root).
+mkdir -p "$scratch/services"
+sed "s|^Exec=/usr/bin/lumora$|Exec=$root/usr/bin/lumora|" "$service" \
+    >"$scratch/services/org.example.lumora.service"
+cat >"$scratch/bus.conf" <<BUS
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=$scratch</listen>
+  <servicedir>$scratch/services</servicedir>
+  <policy context="default"><allow send_destination="*"/><allow own="*"/></policy>
+</busconfig>
+BUS
+dbus-daemon --config-file="$scratch/bus.conf" --nofork --print-address=3 3>"$scratch/bus.address" &
+bus_pid=$!
+deadline=$((SECONDS + 10))
+until [[ -s "$scratch/bus.address" ]] || ((SECONDS > deadline)); do sleep 0.05; done
+DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$scratch/bus.address")
+export DBUS_SESSION_BUS_ADDRESS
+convert -size 120x90 gradient:'#d03030-#3030d0' BMP3:"$scratch/opened.bmp"
+convert "$scratch/opened.bmp" -depth 8 "$scratch/opened.ppm"
+gdbus call --session --dest org.example.lumora --object-path /org/example/lumora \
+    --method org.freedesktop.Application.Open "['file://$scratch/opened.bmp']" '{}' >/dev/null ||
+    fail "the session bus did not start lumora"
+main=$(wait_for_window '^Lumora$') || fail "no main window after activation"
+pid=$(xdotool getwindowpid "$main")
+eval "$(xdotool getwindowgeometry --shell "$main")"
+support="$(cd "$(dirname "$0")" && pwd)/../support"
+found=""
+deadline=$((SECONDS + 15))
+while ((SECONDS < deadline)); do
+    import -window root -depth 8 "$scratch/screen.ppm"
+    found=$(python3 "$support/findpicture.py" "$scratch/screen.ppm" "$scratch/opened.ppm" \
+        "$X" "$Y" "$((X + 40))" "$((Y + 160))" 0) && break
+    sleep 0.2
+done
+import -window root "$shots/activated.png"
+[[ "$found" =~ ^[0-9]+\ [0-9]+\ 0\  ]] || fail "the picture sent over the bus is not shown: $found"
 echo "PASS"
