@@ -62,6 +62,15 @@ class Watch:
             # Watch the new window itself: its map (even inside a frame) and what is drawn in it.
             self.created[event.window.id] = now
             event.window.change_attributes(event_mask=X.StructureNotifyMask)
+            # On a busy machine this event can be read after the window was mapped: its map is
+            # then taken from its state, and the damage created on a viewable window reports
+            # what is already drawn in it.
+            try:
+                viewable = event.window.get_attributes().map_state == X.IsViewable
+            except Exception:  # the window is already gone
+                return
+            if viewable and self.belongs(event.window):
+                self.mapped[event.window.id] = now
             event.window.damage_create(damage.DamageReportRawRectangles)
         elif event.type == X.MapNotify:
             wid = event.window.id
