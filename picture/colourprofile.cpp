@@ -3,7 +3,9 @@
 #include <QColorSpace>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <lcms2.h>
+#include <limits>
 
 namespace lumora::picture {
 
@@ -25,16 +27,18 @@ bool isSrgb(QByteArrayView iccProfile)
 constexpr int kLinearOne = (1 << 14) - 1;
 constexpr int kMatrixShift = 14;
 
+// Each channel's curve, from its 8-bit value to linear light in 1/kLinearOne.
+using Curves = std::array<std::array<qint32, 256>, 3>;
+// sRGB's linear light from the profile's: rows of sRGB's channels, in 1/(1 << kMatrixShift).
+using Matrix = std::array<qint32, 9>;
+using Shares = std::array<std::array<RgbToSrgb::Linear, 256>, 3>;
+
 // sRGB's own curve, from linear light to 8 bits.
-std::vector<uchar> srgbEncodeTable()
+uchar srgbEncode(int linear)
 {
-    std::vector<uchar> table(kLinearOne + 1);
-    for (int i = 0; i <= kLinearOne; ++i) {
-        const double v = double(i) / kLinearOne;
-        const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
-        table[size_t(i)] = uchar(std::lround(std::clamp(e, 0.0, 1.0) * 255));
-    }
-    return table;
+    const double v = double(std::clamp(linear, 0, kLinearOne)) / kLinearOne;
+    const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+    return uchar(std::lround(std::clamp(e, 0.0, 1.0) * 255));
 }
 
 // sRGB's primaries and white with straight-line curves: what the matrix maps into.
@@ -51,7 +55,7 @@ cmsHPROFILE linearSrgb()
 
 // The source's linear light to sRGB's, as Little CMS computes it (relative colorimetric, the
 // white adapted): column j is where the pure primary j lands.
-bool readMatrix(cmsHPROFILE source, std::array<qint32, 9> &matrix)
+bool readMatrix(cmsHPROFILE source, Matrix &matrix)
 {
     cmsHPROFILE target = linearSrgb();
     cmsHTRANSFORM transform = target
@@ -74,7 +78,7 @@ bool readMatrix(cmsHPROFILE source, std::array<qint32, 9> &matrix)
     return true;
 }
 
-bool readCurves(cmsHPROFILE source, std::array<std::array<qint32, 256>, 3> &linear)
+bool readCurves(cmsHPROFILE source, Curves &linear)
 {
     const cmsTagSignature tags[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     for (size_t c = 0; c < 3; ++c) {
@@ -86,6 +90,63 @@ bool readCurves(cmsHPROFILE source, std::array<std::array<qint32, 256>, 3> &line
             linear[c][size_t(i)] = qint32(std::lround(std::clamp(v, 0.0f, 1.0f) * kLinearOne));
         }
     }
+    return true;
+}
+
+// The darkest and brightest linear light, in 1/kLinearOne, that any pixel reaches in any of
+// sRGB's channels before it is clamped: colours outside sRGB's gamut fall below 0 or above
+// kLinearOne. `most` is the largest sum of shares, rounding half included.
+struct Reach {
+    qint64 lowest = 0;
+    qint64 highest = kLinearOne;
+    qint64 most = 0;
+};
+
+Reach reachOf(const Curves &linear, const Matrix &matrix)
+{
+    Reach reach;
+    for (size_t row = 0; row < 3; ++row) {
+        qint64 low = 1 << (kMatrixShift - 1);
+        qint64 high = low;
+        for (size_t column = 0; column < 3; ++column) {
+            const auto [least, greatest] =
+                std::minmax_element(linear[column].begin(), linear[column].end());
+            const qint64 weight = matrix[row * 3 + column];
+            low += std::min(weight * *least, weight * *greatest);
+            high += std::max(weight * *least, weight * *greatest);
+        }
+        reach.lowest = std::min(reach.lowest, low >> kMatrixShift);
+        reach.highest = std::max(reach.highest, high >> kMatrixShift);
+        reach.most = std::max(reach.most, high);
+    }
+    return reach;
+}
+
+// Each channel's value as the light it adds to sRGB's three linear channels. Blue's shares
+// carry the half that rounds the sum, and the bias that makes the darkest sum index the
+// encoding table's first entry: the table spans every sum a pixel can reach, so a pixel needs
+// no clamping. False when the sums could overflow 32 bits, which no real profile comes near
+// (ProPhoto's matrix rows sum to about 3, where 8 would still fit).
+bool fillTables(const Curves &linear, const Matrix &matrix, Shares &shares,
+                std::vector<uchar> &encode)
+{
+    const Reach reach = reachOf(linear, matrix);
+    const qint64 bias = -reach.lowest * (1 << kMatrixShift);
+    if (reach.most + bias > std::numeric_limits<qint32>::max())
+        return false;
+    for (size_t channel = 0; channel < 3; ++channel) {
+        const qint64 offset = channel == 2 ? bias + (1 << (kMatrixShift - 1)) : 0;
+        for (size_t value = 0; value < 256; ++value) {
+            const qint64 light = linear[channel][value];
+            shares[channel][value] =
+                RgbToSrgb::Linear{qint32(matrix[channel] * light + offset),
+                                  qint32(matrix[3 + channel] * light + offset),
+                                  qint32(matrix[6 + channel] * light + offset), 0};
+        }
+    }
+    encode.resize(size_t(reach.highest - reach.lowest + 1));
+    for (size_t i = 0; i < encode.size(); ++i)
+        encode[i] = srgbEncode(int(qint64(i) + reach.lowest));
     return true;
 }
 
@@ -127,8 +188,7 @@ void IccToSrgb::convert(const uchar *in, uchar *out, int width) const
 
 RgbToSrgb::RgbToSrgb(QByteArrayView iccProfile)
 {
-    if (build(iccProfile))
-        m_encode = srgbEncodeTable();
+    build(iccProfile);
 }
 
 bool RgbToSrgb::build(QByteArrayView iccProfile)
@@ -143,28 +203,27 @@ bool RgbToSrgb::build(QByteArrayView iccProfile)
         cmsOpenProfileFromMem(iccProfile.data(), cmsUInt32Number(iccProfile.size()));
     if (!source)
         return false;
-    const bool built = cmsGetColorSpace(source) == cmsSigRgbData && cmsIsMatrixShaper(source) &&
-                       readCurves(source, m_linear) && readMatrix(source, m_matrix);
+    Curves linear{};
+    Matrix matrix{};
+    const bool read = cmsGetColorSpace(source) == cmsSigRgbData && cmsIsMatrixShaper(source) &&
+                      readCurves(source, linear) && readMatrix(source, matrix);
     cmsCloseProfile(source);
-    return built;
+    return read && fillTables(linear, matrix, m_shares, m_encode);
 }
 
 void RgbToSrgb::convert(uchar *row, int width) const
 {
-    const auto encode = [this](qint64 sum) {
-        const qint64 v = (sum + (1 << (kMatrixShift - 1))) >> kMatrixShift;
-        return quint32(m_encode[size_t(std::clamp<qint64>(v, 0, kLinearOne))]);
-    };
-    const std::array<qint32, 9> &m = m_matrix;
+    const Linear *red = m_shares[0].data();
+    const Linear *green = m_shares[1].data();
+    const Linear *blue = m_shares[2].data();
+    const uchar *encode = m_encode.data();
     auto *pixels = reinterpret_cast<quint32 *>(row);
     for (int x = 0; x < width; ++x) {
         const quint32 p = pixels[x];
-        const qint64 r = m_linear[0][(p >> 16) & 0xFF];
-        const qint64 g = m_linear[1][(p >> 8) & 0xFF];
-        const qint64 b = m_linear[2][p & 0xFF];
-        pixels[x] = (p & 0xFF000000u) | encode(m[0] * r + m[1] * g + m[2] * b) << 16 |
-                    encode(m[3] * r + m[4] * g + m[5] * b) << 8 |
-                    encode(m[6] * r + m[7] * g + m[8] * b);
+        const Linear light =
+            (red[(p >> 16) & 0xFF] + green[(p >> 8) & 0xFF] + blue[p & 0xFF]) >> kMatrixShift;
+        pixels[x] = (p & 0xFF000000u) | quint32(encode[light[0]]) << 16 |
+                    quint32(encode[light[1]]) << 8 | quint32(encode[light[2]]);
     }
 }
 

@@ -33,11 +33,12 @@ private:
 
 // A colour transform from an RGB ICC profile of the matrix-and-curves kind (what cameras and
 // editors write: Adobe RGB, ProPhoto, Display P3...) to sRGB, for 8-bit RGB32 pixels, in
-// tables computed once with Little CMS: each channel's curve to linear light, the matrix
-// from the profile's primaries to sRGB's, and sRGB's curve back. A row costs a few table
-// look-ups a pixel, a fifth of Little CMS's own 8-bit transform. Null for profiles that need
-// no conversion (sRGB, or one Qt cannot read, which convertToSrgb leaves alone too) and for
-// profiles of another kind, which convertToSrgb converts.
+// tables computed once with Little CMS: for each channel's 8-bit value, what its light adds to
+// each of sRGB's linear channels (the channel's curve times its column of the matrix from the
+// profile's primaries to sRGB's), and sRGB's curve back. A pixel costs three table rows added
+// in one vector and three look-ups of the curve. Null for profiles that need no conversion
+// (sRGB, or one Qt cannot read, which convertToSrgb leaves alone too) and for profiles of
+// another kind, which convertToSrgb converts.
 class RgbToSrgb final {
 public:
     explicit RgbToSrgb(QByteArrayView iccProfile);
@@ -46,12 +47,15 @@ public:
     // Converts `width` RGB32 pixels at `row` in place; their fourth byte stays as it is.
     void convert(uchar *row, int width) const;
 
+    // sRGB's linear red, green and blue (and a spare lane), in fixed point.
+    using Linear = qint32 __attribute__((vector_size(16)));
+
 private:
     bool build(QByteArrayView iccProfile);
 
-    std::array<std::array<qint32, 256>, 3> m_linear{}; // per channel, in 1/kLinearOne
-    std::array<qint32, 9> m_matrix{};                  // rows of sRGB, in 1/kMatrixOne
-    std::vector<uchar> m_encode;                       // linear light to sRGB's 8 bits
+    // Per source channel and value: its share of sRGB's linear light.
+    alignas(16) std::array<std::array<Linear, 256>, 3> m_shares{};
+    std::vector<uchar> m_encode; // every sum of shares a pixel can reach to sRGB's 8 bits
 };
 
 // Converts `image` in place from the colour space of the RGB profile `iccProfile` to sRGB.
