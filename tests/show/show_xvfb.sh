@@ -33,7 +33,7 @@ open_menu "$main" alt+f
 xdotool key e Return
 dialog=$(wait_for_window '^File Selection$') || fail "File > Screen Show opened no dialog"
 wait_for_focus "$dialog"
-eval "$(xdotool getwindowgeometry --shell "$dialog")"
+window_geometry "$dialog"
 [[ "$WIDTH" == 509 && "$HEIGHT" == 364 ]] || fail "the dialog is ${WIDTH}x${HEIGHT}, not 509x364"
 shoot_screen "$shots/dialog.png"
 # "All >>" (2880, 3960, 855 x 375 twips) fills the selection list (3840, 2520, 3735 x 1620):

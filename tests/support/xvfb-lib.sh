@@ -62,6 +62,18 @@ wait_for_no_window() {
 
 no_visible_window() { ! visible_window "$1" >/dev/null; }
 
+# Sets X, Y, WIDTH and HEIGHT to where window $1's inside is on the screen. xwininfo reads
+# the server's own answer; xdotool adds the frame's offset once more under some window
+# managers (weston's among them).
+window_geometry() {
+    local info
+    info=$(xwininfo -id "$1")
+    X=$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info")
+    Y=$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")
+    WIDTH=$(sed -n 's/^ *Width: *//p' <<<"$info")
+    HEIGHT=$(sed -n 's/^ *Height: *//p' <<<"$info")
+}
+
 # Gives the keyboard focus to a window, with or without a window manager.
 focus_window() {
     xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
