@@ -1,0 +1,365 @@
+"""What the end-to-end benchmarks share: the X server they watch, the pictures they check the
+screen against, the real program driven as a user drives it, and the table rows they write.
+
+The time of a figure runs from the user's key, sent through XTEST to the focused window, to
+the X server's report of drawing (DAMAGE events) after which the expected pixels are on the
+screen, checked at a few places of the visible part.
+"""
+import os
+import select
+import subprocess
+import sys
+import time
+
+# The test scripts' PPM reader: screenshots come from ImageMagick in both.
+SUPPORT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'support')
+sys.path.insert(0, SUPPORT)
+from findpicture import read_ppm  # noqa: E402
+
+from Xlib import X, XK, display  # noqa: E402
+from Xlib.ext import damage, xtest  # noqa: E402
+
+TIMEOUT_S = 20
+PATCH = 12
+SCREENSHOT = '/tmp/lumora-bench-screen.png'
+
+
+def number(value):
+    size = abs(value)
+    decimals = 0 if size >= 100 else 1 if size >= 10 else 2 if size >= 0.1 else 3
+    return '%.*f' % (decimals, value)
+
+
+def row(figure, ours, unit, reference, theirs, target=None):
+    """One line in the tab-separated form of bench/benchreport.cpp; target is a ratio limit."""
+    ratio = ours / theirs
+    met = target is None or ratio <= target
+    return '\t'.join([figure, number(ours) + ' ' + unit, reference, number(theirs) + ' ' + unit,
+                      number(ratio) + 'x', '-' if target is None else 'ratio <= %.2f' % target,
+                      '-' if target is None else 'pass' if met else 'MISS'])
+
+
+def write_rows(lines):
+    """Appends the rows where run-bench.sh collects them (or prints them); the exit status."""
+    target = os.environ.get('LUMORA_BENCH_ROWS')
+    if target:
+        with open(target, 'a', encoding='utf-8') as out:
+            out.write(''.join(line + '\n' for line in lines))
+    else:
+        print('\n'.join(lines))
+    return 0 if all(not line.endswith('\tMISS') for line in lines) else 2
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, check=True, stdout=subprocess.DEVNULL, **kwargs)
+
+
+def timed_ms(command):
+    start = time.monotonic()
+    run(command)
+    return (time.monotonic() - start) * 1000.0
+
+
+def memory_kib(pid, field):
+    try:
+        with open('/proc/%d/status' % pid, encoding='ascii') as f:
+            for line in f:
+                if line.startswith(field + ':'):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def cpu_ticks(pid):
+    try:
+        with open('/proc/%d/stat' % pid, encoding='ascii') as f:
+            fields = f.read().rsplit(')', 1)[1].split()
+        return int(fields[11]) + int(fields[12])  # user and system time
+    except (OSError, ValueError, IndexError):
+        return -1
+
+
+def wait_idle(pid, quiet_s=0.3):
+    """Waits until the process has used no processor time for `quiet_s`: it has done its work."""
+    deadline = time.monotonic() + TIMEOUT_S
+    ticks, since = cpu_ticks(pid), time.monotonic()
+    while time.monotonic() < deadline:
+        time.sleep(0.05)
+        now = cpu_ticks(pid)
+        if now != ticks:
+            ticks, since = now, time.monotonic()
+        elif time.monotonic() - since >= quiet_s:
+            return
+    sys.exit('the program never went idle')
+
+
+def xdotool(*args):
+    return subprocess.run(['xdotool', *args], capture_output=True, text=True).stdout.split()
+
+
+def wait_for_window(name, deadline_s=TIMEOUT_S):
+    deadline = time.monotonic() + deadline_s
+    while time.monotonic() < deadline:
+        found = xdotool('search', '--onlyvisible', '--name', name)
+        if found:
+            return int(found[0])
+        time.sleep(0.05)
+    return None
+
+
+def visible_windows(pid):
+    return set(xdotool('search', '--onlyvisible', '--pid', str(pid)))
+
+
+def wait_for_new_window(pid, known):
+    """Waits until the process shows a window not among `known` (a menu, a dialog)."""
+    deadline = time.monotonic() + TIMEOUT_S
+    while time.monotonic() < deadline:
+        if visible_windows(pid) - known:
+            return
+        time.sleep(0.02)
+    sys.exit('the program showed no new window')
+
+
+def screenshot_and_exit(message):
+    subprocess.run(['import', '-window', 'root', SCREENSHOT])
+    sys.exit('%s (screen in %s)' % (message, SCREENSHOT))
+
+
+class Screen:
+    """One connection to the X server: sends keys and reports drawing."""
+
+    def __init__(self):
+        self.disp = display.Display()
+        if not self.disp.has_extension('DAMAGE') or not self.disp.has_extension('XTEST'):
+            sys.exit('the X server needs the DAMAGE and XTEST extensions')
+        self.disp.damage_query_version()
+        # Windows of other programs come and go while they are watched: errors about windows
+        # already gone are expected.
+        self.disp.set_error_handler(lambda *_: None)
+        self.root = self.disp.screen().root
+
+    def window(self, window_id):
+        return self.disp.create_resource_object('window', window_id)
+
+    def watch(self, window_id):
+        window = self.window(window_id)
+        window.damage_create(damage.DamageReportRawRectangles)
+        return window
+
+    def watch_new_windows(self):
+        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        self.disp.sync()
+
+    def key(self, name):
+        code = self.disp.keysym_to_keycode(XK.string_to_keysym(name))
+        xtest.fake_input(self.disp, X.KeyPress, code)
+        xtest.fake_input(self.disp, X.KeyRelease, code)
+        self.disp.sync()
+
+    def drain(self, timeout):
+        """Waits up to `timeout` s for events; True when any drawing was reported."""
+        if not self.disp.pending_events():
+            select.select([self.disp.fileno()], [], [], timeout)
+        drawn = False
+        while self.disp.pending_events():
+            event = self.disp.next_event()
+            if event.type == X.CreateNotify:
+                try:
+                    event.window.damage_create(damage.DamageReportRawRectangles)
+                except Exception:  # the window is already gone
+                    pass
+            elif type(event).__name__ == 'DamageNotify':
+                drawn = True
+        return drawn
+
+    def settle(self, quiet_s):
+        """Waits until nothing has been drawn for `quiet_s` (menus and dialogs have painted)."""
+        deadline = time.monotonic() + TIMEOUT_S
+        while time.monotonic() < deadline:
+            if not self.drain(quiet_s):
+                return
+        sys.exit('the screen never stopped changing')
+
+    def raw(self, window, x, y, width, height):
+        """The window's pixels as the server holds them (4 bytes a pixel), or None."""
+        try:
+            return window.get_image(x, y, width, height, X.ZPixmap, 0xFFFFFFFF).data
+        except Exception:  # the window changed size or went away meanwhile
+            return None
+
+    def pixels(self, window, x, y, width, height):
+        """The window's pixels as RGB bytes."""
+        data = self.raw(window, x, y, width, height) or bytes(width * height * 4)
+        out = bytearray(width * height * 3)
+        out[0::3] = data[2::4]
+        out[1::3] = data[1::4]
+        out[2::3] = data[0::4]
+        return bytes(out)
+
+    def close(self):
+        self.disp.close()
+
+
+class Picture:
+    """A JPEG as djpeg decodes it."""
+
+    def __init__(self, path, folder):
+        ppm = os.path.join(folder, 'decoded.ppm')
+        run(['djpeg', '-ppm', '-outfile', ppm, path])
+        self.path = path
+        self.width, self.height, self.rgb = read_ppm(ppm)
+        os.unlink(ppm)
+
+    def patch(self, x, y):
+        return b''.join(self.rgb[((y + r) * self.width + x) * 3:((y + r) * self.width + x +
+                                                                  PATCH) * 3]
+                        for r in range(PATCH))
+
+    def pixel(self, x, y):
+        x, y = min(max(x, 0), self.width - 1), min(max(y, 0), self.height - 1)
+        at = (y * self.width + x) * 3
+        return self.rgb[at:at + 3]
+
+
+def differs(a, b, tolerance=3):
+    return any(abs(p - q) > tolerance for p, q in zip(a, b))
+
+
+class View:
+    """A picture as it should appear in a window: its pixel (0, 0) at `origin`, each pixel
+    `zoom` times as large. An enlarged picture may land a source pixel off, as its size is
+    not exactly the zoom's multiple: each screen pixel may show a neighbour of its pixel."""
+
+    def __init__(self, picture, origin, zoom=1):
+        self.picture, self.origin, self.zoom = picture, origin, zoom
+        self.spots = []
+
+    def matches(self, seen, x, y):
+        """Whether the PATCH x PATCH RGB pixels `seen` are the picture's at (x, y) of the view."""
+        if self.zoom == 1:
+            return not differs(seen, self.picture.patch(x, y))
+        for r in range(PATCH):
+            for c in range(PATCH):
+                at = (r * PATCH + c) * 3
+                sx, sy = (x + c) // self.zoom, (y + r) // self.zoom
+                if all(differs(seen[at:at + 3], self.picture.pixel(sx + dx, sy + dy))
+                       for dy in (0, -1, 1) for dx in (0, -1, 1)):
+                    return False
+        return True
+
+    def shown(self, screen, window, spots=None):
+        for x, y in spots or self.spots:
+            seen = screen.pixels(window, self.origin[0] + x, self.origin[1] + y, PATCH, PATCH)
+            if not self.matches(seen, x, y):
+                return False
+        return True
+
+    def choose_spots(self, screen, window, width, height):
+        """Three places, from the top left to as far as the window shows, that show the picture;
+        False when even the top left one does not."""
+        ox, oy = self.origin
+        seen_w = min(width - ox, self.picture.width * self.zoom - max(0, -ox))
+        seen_h = min(height - oy, self.picture.height * self.zoom - max(0, -oy))
+        near = (max(0, -ox), max(0, -oy))
+        for step in range(16, 0, -1):
+            far = (near[0] + seen_w * step // 16 - PATCH - 4,
+                   near[1] + seen_h * step // 16 - PATCH - 4)
+            middle = ((near[0] + far[0]) // 2, (near[1] + far[1]) // 2)
+            spots = [near, middle, far]
+            if far[0] > near[0] and far[1] > near[1] and self.shown(screen, window, spots):
+                self.spots = spots
+                return True
+        return False
+
+    def wait_shown(self, screen, window, start):
+        """ms from `start` to the drawing after which the view is on the screen."""
+        while time.monotonic() - start < TIMEOUT_S:
+            if screen.drain(0.05):
+                last = time.monotonic()
+                if self.shown(screen, window):
+                    return (last - start) * 1000.0
+        screenshot_and_exit('the picture did not show within %d s' % TIMEOUT_S)
+
+
+def find_top_left(screen, window, picture, width, height):
+    """Where the picture's top left pixel is in the window, searching its top left part."""
+    area_w, area_h = min(width, 400), min(height, 400)
+    shown = screen.pixels(window, 0, 0, area_w, area_h)
+    probe = picture.rgb[:PATCH * 3]
+    for y in range(area_h):
+        line = shown[y * area_w * 3:(y + 1) * area_w * 3]
+        at = line.find(probe)
+        while at >= 0:
+            if at % 3 == 0:
+                return at // 3, y
+            at = line.find(probe, at + 1)
+    return None
+
+
+def find_near(screen, window, picture, guess, at, radius=6):
+    """The origin near `guess` at which the window shows the picture 1:1 around window point
+    `at`, or None."""
+    x0, y0 = at[0] - radius, at[1] - radius
+    size = PATCH + 2 * radius
+    shown = screen.pixels(window, x0, y0, size, size)
+    for dy in range(2 * radius + 1):
+        for dx in range(2 * radius + 1):
+            origin = (guess[0] + dx - radius, guess[1] + dy - radius)
+            seen = b''.join(shown[((dy + r) * size + dx) * 3:((dy + r) * size + dx + PATCH) * 3]
+                            for r in range(PATCH))
+            if not differs(seen, picture.patch(x0 + dx - origin[0], y0 + dy - origin[1])):
+                return origin
+    return None
+
+
+class Lumora:
+    """The real program on the X server, driven through its menus and dialogs."""
+
+    def __init__(self, program):
+        self.program = program
+        self.process = None
+
+    def start(self, folder=None):
+        """Starts the program (in `folder`) and returns its main window once it is up."""
+        self.process = subprocess.Popen([self.program], cwd=folder, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        main = wait_for_window('^Lumora$')
+        if main is None:
+            sys.exit('Lumora showed no main window')
+        xdotool('windowactivate', '--sync', str(main))
+        wait_idle(self.process.pid)  # the main window settles after it is first shown
+        return main
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+
+    def menu(self, main, access_key, *keys):
+        """Opens a menu of the menu bar by its access key and moves through it with `keys`."""
+        known = visible_windows(self.process.pid)
+        xdotool('windowactivate', '--sync', str(main))
+        xdotool('key', 'alt+' + access_key)
+        wait_for_new_window(self.process.pid, known)
+        if keys:
+            xdotool('key', *keys)
+
+    def open_dialog(self, main, title='^Open File$'):
+        self.menu(main, 'f', 'Return')  # Open is the File menu's first item
+        dialog = wait_for_window(title)
+        if dialog is None:
+            sys.exit('Lumora showed no Open dialog')
+        wait_idle(self.process.pid)
+        return dialog
+
+    def open_picture(self, main, path):
+        """File > Open of `path`, typed into the dialog; returns when the dialog is gone."""
+        self.open_dialog(main)
+        xdotool('type', '--delay', '5', path)
+        xdotool('key', 'Return')
+        deadline = time.monotonic() + TIMEOUT_S
+        while wait_for_window('^Open File$', 0) is not None:
+            if time.monotonic() > deadline:
+                sys.exit('the Open dialog did not close')
+            time.sleep(0.02)
