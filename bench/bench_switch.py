@@ -33,8 +33,8 @@ import sys
 import tempfile
 import time
 
-from endtoend import (TIMEOUT_S, Lumora, Picture, Screen, View, find_top_left, memory_kib, row,
-                      run, screenshot_and_exit, timed_ms, wait_idle, write_rows, xdotool)
+from endtoend import (TIMEOUT_S, Lumora, Picture, Screen, make_photo, memory_kib, opened_view,
+                      row, run, timed_ms, wait_idle, write_rows, xdotool)
 
 QUIET_S = 1.0
 
@@ -106,26 +106,11 @@ class FileOpen:
             screen.key('Return')
             elapsed = self.view.wait_shown(screen, window, start) if self.view else 0.0
             if self.view is None:
-                self.calibrate(screen, window)
+                self.view = opened_view(screen, window, self.picture)
             wait_idle(pid)
             return elapsed, memory_kib(pid, 'VmHWM') - before
         finally:
             self.lumora.stop()
-
-    def calibrate(self, screen, window):
-        """Finds the picture in the window and the places the check looks at."""
-        geometry = window.get_geometry()
-        deadline = time.monotonic() + TIMEOUT_S
-        origin = None
-        while origin is None and time.monotonic() < deadline:
-            screen.settle(0.2)
-            origin = find_top_left(screen, window, self.picture, geometry.width,
-                                   geometry.height)
-        if origin is None:
-            screenshot_and_exit('the opened picture is not on the screen as djpeg decodes it')
-        self.view = View(self.picture, origin)
-        if not self.view.choose_spots(screen, window, geometry.width, geometry.height):
-            screenshot_and_exit('the opened picture is not on the screen as djpeg decodes it')
 
 
 def flat(raw):
@@ -291,12 +276,7 @@ def bench_peers(folder, reference, rounds, only):
 
 
 def make_pictures(folder):
-    photo = os.path.join(folder, 'b.jpg')
-    # The photo-like picture bench_open makes: fractal shapes with film grain, 4:2:0, quality 90.
-    run(['convert', '-seed', '7', '-size', '1500x1000', 'plasma:fractal', '-resize', '6000x4000!',
-         '(', '-size', '6000x4000', 'xc:gray50', '-seed', '3', '-attenuate', '0.5', '+noise',
-         'Gaussian', ')', '-compose', 'overlay', '-composite', '-sampling-factor', '2x2',
-         '-quality', '90', photo])
+    photo = make_photo(os.path.join(folder, 'b.jpg'))
     flat_a = os.path.join(folder, 'a.jpg')
     run(['convert', '-size', '800x600', 'xc:#808080', flat_a])
     hour_ago = time.time() - 3600

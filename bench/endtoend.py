@@ -60,6 +60,16 @@ def timed_ms(command):
     return (time.monotonic() - start) * 1000.0
 
 
+def make_photo(path):
+    """The photo-like picture bench_open makes: 6000 x 4000, fractal shapes with film grain,
+    4:2:0, quality 90."""
+    run(['convert', '-seed', '7', '-size', '1500x1000', 'plasma:fractal', '-resize', '6000x4000!',
+         '(', '-size', '6000x4000', 'xc:gray50', '-seed', '3', '-attenuate', '0.5', '+noise',
+         'Gaussian', ')', '-compose', 'overlay', '-composite', '-sampling-factor', '2x2',
+         '-quality', '90', path])
+    return path
+
+
 def memory_kib(pid, field):
     try:
         with open('/proc/%d/status' % pid, encoding='ascii') as f:
@@ -119,7 +129,7 @@ def wait_for_new_window(pid, known):
         if visible_windows(pid) - known:
             return
         time.sleep(0.02)
-    sys.exit('the program showed no new window')
+    screenshot_and_exit('the program showed no new window')
 
 
 def screenshot_and_exit(message):
@@ -142,6 +152,11 @@ class Screen:
 
     def window(self, window_id):
         return self.disp.create_resource_object('window', window_id)
+
+    def origin_of(self, window_id):
+        """Where the window's inside is on the screen (xdotool counts the frame in twice)."""
+        at = self.root.translate_coords(self.window(window_id), 0, 0)
+        return at.x, at.y
 
     def watch(self, window_id):
         window = self.window(window_id)
@@ -256,13 +271,14 @@ class View:
                 return False
         return True
 
-    def choose_spots(self, screen, window, width, height):
-        """Three places, from the top left to as far as the window shows, that show the picture;
+    def choose_spots(self, screen, window, width, height, skip=(0, 0)):
+        """Three places, from the top left of the visible part (after `skip` pixels, where
+        something else may cover it) to as far as the window shows, that show the picture;
         False when even the top left one does not."""
         ox, oy = self.origin
-        seen_w = min(width - ox, self.picture.width * self.zoom - max(0, -ox))
-        seen_h = min(height - oy, self.picture.height * self.zoom - max(0, -oy))
-        near = (max(0, -ox), max(0, -oy))
+        near = (max(0, -ox) + skip[0], max(0, -oy) + skip[1])
+        seen_w = min(self.picture.width * self.zoom, width - ox) - near[0]
+        seen_h = min(self.picture.height * self.zoom, height - oy) - near[1]
         for step in range(16, 0, -1):
             far = (near[0] + seen_w * step // 16 - PATCH - 4,
                    near[1] + seen_h * step // 16 - PATCH - 4)
@@ -296,6 +312,22 @@ def find_top_left(screen, window, picture, width, height):
                 return at // 3, y
             at = line.find(probe, at + 1)
     return None
+
+
+def opened_view(screen, window, picture):
+    """The picture as File Open shows it in the window, once it is there."""
+    geometry = window.get_geometry()
+    deadline = time.monotonic() + TIMEOUT_S
+    origin = None
+    while origin is None and time.monotonic() < deadline:
+        screen.settle(0.2)
+        origin = find_top_left(screen, window, picture, geometry.width, geometry.height)
+    if origin is None:
+        screenshot_and_exit('the opened picture is not on the screen as djpeg decodes it')
+    view = View(picture, origin)
+    if not view.choose_spots(screen, window, geometry.width, geometry.height):
+        screenshot_and_exit('the opened picture is not on the screen as djpeg decodes it')
+    return view
 
 
 def find_near(screen, window, picture, guess, at, radius=6):

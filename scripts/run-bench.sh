@@ -52,12 +52,15 @@ run_one bench_startup env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
 # What the user waits for, end to end in fresh programs, next to the viewers Debian ships.
 run_one bench_switch env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
     bench/bench_switch.py "$build/app/lumora" 7
+run_one bench_steps env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
+    bench/bench_steps.py "$build/app/lumora" 7
 
 echo "$machine"
 echo "Load average at the end: $(load)"
 echo
+# Rows of one command (File Open, Show, Zoom...) stand together, in-process before end to end.
 {
     printf 'figure\tours\treference\tref. value\tratio\ttarget\tresult\n'
-    cat "$LUMORA_BENCH_ROWS"
+    LC_ALL=C sort -s -k1,1 "$LUMORA_BENCH_ROWS"
 } | column -t -s $'\t'
 exit "$failed"
