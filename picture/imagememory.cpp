@@ -124,20 +124,6 @@ Mapping mapFresh(size_t bytes)
     return {raw, length};
 }
 
-// Fills the columns right of `width` and the rows from `height` down with `colour`.
-void fillStrip(QImage &canvas, QSize picture, QRgb colour)
-{
-    const int strip = canvas.width() - picture.width();
-    for (int y = 0; y < picture.height(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y)) + picture.width();
-        std::fill(row, row + strip, colour);
-    }
-    for (int y = picture.height(); y < canvas.height(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y));
-        std::fill(row, row + canvas.width(), colour);
-    }
-}
-
 } // namespace
 
 qint64 imageBytes(QSize size, QImage::Format format)
@@ -192,6 +178,19 @@ QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Rese
         throwOutOfMemory();
     }
     return image;
+}
+
+void fillStrip(QImage &canvas, QSize picture, QRgb colour)
+{
+    const int strip = canvas.width() - picture.width();
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y)) + picture.width();
+        std::fill(row, row + strip, colour);
+    }
+    for (int y = picture.height(); y < canvas.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y));
+        std::fill(row, row + canvas.width(), colour);
+    }
 }
 
 QImage allocateCanvas(QSize picture, const DrawingStrip &strip,

@@ -33,6 +33,11 @@ struct DrawingStrip {
 QImage allocateCanvas(QSize picture, const DrawingStrip &strip,
                       MemoryBudget::Reservation reservation);
 
+// Fills the columns of `canvas` right of `picture`'s width, and its rows from `picture`'s
+// height down, with `colour`. A decoder that fills a canvas row by row calls it last: every
+// page of the canvas is made ready by then, so the strip costs no page faults of its own.
+void fillStrip(QImage &canvas, QSize picture, QRgb colour);
+
 // A read-only image of the top left `size` pixels of `image` that keeps its pixels alive;
 // writing to it writes to a copy.
 QImage pictureView(const QImage &image, QSize size);

@@ -179,10 +179,8 @@ bool reserve(DecodeJob &job, bool multiScan, long coefficientBytes) noexcept
 bool allocate(DecodeJob &job, QImage::Format format) noexcept
 {
     try {
-        job.image =
-            job.strip.pixels > 0
-                ? allocateCanvas(job.placement.outputSize(), job.strip, std::move(job.pixels))
-                : allocateZeroedImage(job.placement.outputSize(), format, std::move(job.pixels));
+        // A drawing's strip is filled once the picture is in: see fillStrip.
+        job.image = allocateZeroedImage(job.imageSize(), format, std::move(job.pixels));
         return true;
     } catch (...) {
         return false;
@@ -366,6 +364,8 @@ QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
     }
     if (layout.components == 3 && !job.rgbProfile)
         convertWholePicture(job, layout.icc);
+    if (job.strip.pixels > 0)
+        fillStrip(job.image, job.placement.outputSize(), job.strip.colour);
     return std::move(job.image);
 }
 
