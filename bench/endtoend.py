@@ -108,12 +108,18 @@ def xdotool(*args):
     return subprocess.run(['xdotool', *args], capture_output=True, text=True).stdout.split()
 
 
-def wait_for_window(name, deadline_s=TIMEOUT_S):
-    deadline = time.monotonic() + deadline_s
+def shown_window(name):
+    """The first visible window whose title matches `name`, or None."""
+    found = xdotool('search', '--onlyvisible', '--name', name)
+    return int(found[0]) if found else None
+
+
+def wait_for_window(name):
+    deadline = time.monotonic() + TIMEOUT_S
     while time.monotonic() < deadline:
-        found = xdotool('search', '--onlyvisible', '--name', name)
+        found = shown_window(name)
         if found:
-            return int(found[0])
+            return found
         time.sleep(0.05)
     return None
 
@@ -391,7 +397,7 @@ class Lumora:
         xdotool('type', '--delay', '5', path)
         xdotool('key', 'Return')
         deadline = time.monotonic() + TIMEOUT_S
-        while wait_for_window('^Open File$', 0) is not None:
+        while shown_window('^Open File$') is not None:
             if time.monotonic() > deadline:
                 sys.exit('the Open dialog did not close')
             time.sleep(0.02)
