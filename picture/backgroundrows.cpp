@@ -1,10 +1,19 @@
 #include "picture/backgroundrows.h"
 
+#include <algorithm>
+
 namespace lumora::picture {
+
+namespace {
+
+// Rows taken at a time by either side: few enough that the two meet close to the middle.
+constexpr int kRowsPerTake = 16;
+
+} // namespace
 
 BackgroundRows::BackgroundRows(QImage &image, int rows, bool bottomUp, Convert convert)
     : m_bits(image.bits()), m_stride(image.bytesPerLine()), m_rows(rows), m_bottomUp(bottomUp),
-      m_convert(std::move(convert)), m_thread([this] { run(); })
+      m_convert(std::move(convert)), m_end(rows), m_thread([this] { run(); })
 {
 }
 
@@ -31,6 +40,19 @@ void BackgroundRows::arrived(int rows)
 void BackgroundRows::finish()
 {
     arrived(m_rows);
+    for (;;) {
+        int first = 0;
+        int end = 0;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_end <= m_next)
+                break;
+            end = m_end;
+            first = std::max(m_next, end - kRowsPerTake);
+            m_end = first;
+        }
+        convertRows(first, end);
+    }
     m_thread.join();
 }
 
@@ -39,20 +61,27 @@ uchar *BackgroundRows::row(int index) const
     return m_bits + m_stride * (m_bottomUp ? m_rows - 1 - index : index);
 }
 
+void BackgroundRows::convertRows(int first, int end)
+{
+    for (int index = first; index < end; ++index)
+        m_convert(row(index));
+}
+
 void BackgroundRows::run()
 {
-    int done = 0;
-    while (done < m_rows) {
-        int ready = 0;
+    for (;;) {
+        int first = 0;
+        int end = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_stop || m_arrived > done; });
-            if (m_stop)
+            m_wake.wait(lock, [&] { return m_stop || m_next >= m_end || m_arrived > m_next; });
+            if (m_stop || m_next >= m_end)
                 return;
-            ready = m_arrived;
+            first = m_next;
+            end = std::min({m_arrived, m_end, first + kRowsPerTake});
+            m_next = end;
         }
-        for (; done < ready; ++done)
-            m_convert(row(done));
+        convertRows(first, end);
     }
 }
 

@@ -23,12 +23,14 @@ public:
 
     // The first `rows` rows in arrival order are whole and may be converted.
     void arrived(int rows);
-    // Converts every row that is left and waits for it.
+    // Converts every row that is left, from the last one up while the thread goes on from the
+    // top, so that a thread kept off its core by a busy machine is not waited for.
     void finish();
 
 private:
     void run();
     uchar *row(int index) const;
+    void convertRows(int first, int end);
 
     uchar *m_bits;
     qsizetype m_stride;
@@ -38,6 +40,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     int m_arrived = 0;
+    int m_next = 0; // the first row nobody has taken yet
+    int m_end = 0;  // and the end of those rows: finish() takes them from the bottom
     bool m_stop = false;
     std::thread m_thread;
 };

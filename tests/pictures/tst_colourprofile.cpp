@@ -1,6 +1,8 @@
 // The table-driven conversion from RGB profiles to sRGB against Little CMS's own transform of
 // the same colours, on profiles other programs ship: wide gamuts reach far outside sRGB, where
-// the sums of the tables run below black and above white.
+// the sums of the tables run below black and above white. And the rows a decoder hands to the
+// converting thread, each converted once however the two sides share them.
+#include "picture/backgroundrows.h"
 #include "picture/colourprofile.h"
 
 #include <QFile>
@@ -54,6 +56,8 @@ class TestColourProfile final : public QObject {
 private slots:
     void matchesLittleCms_data();
     void matchesLittleCms();
+    void rowsConvertedOnce_data();
+    void rowsConvertedOnce();
 };
 
 void TestColourProfile::matchesLittleCms_data()
@@ -83,6 +87,34 @@ void TestColourProfile::matchesLittleCms()
                                  .arg(converted[i], 8, 16, QLatin1Char('0'))
                                  .arg(expected[i], 8, 16, QLatin1Char('0'))));
     }
+}
+
+void TestColourProfile::rowsConvertedOnce_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("bottomUp");
+    QTest::addColumn<int>("handedAtOnce"); // 0: all at the end
+    QTest::newRow("top down, 16 at a time") << 1000 << false << 16;
+    QTest::newRow("bottom up, 7 at a time") << 1000 << true << 7;
+    QTest::newRow("all left to the end") << 999 << false << 0;
+    QTest::newRow("one row") << 1 << true << 1;
+}
+
+void TestColourProfile::rowsConvertedOnce()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, bottomUp);
+    QFETCH(int, handedAtOnce);
+    QImage image(3, rows, QImage::Format_RGB32);
+    image.fill(0);
+    {
+        BackgroundRows converter(image, rows, bottomUp, [](uchar *row) { ++row[0]; });
+        for (int done = handedAtOnce; handedAtOnce > 0 && done <= rows; done += handedAtOnce)
+            converter.arrived(done);
+        converter.finish();
+    }
+    for (int y = 0; y < rows; ++y)
+        QCOMPARE(image.constScanLine(y)[0], uchar(1));
 }
 
 QTEST_GUILESS_MAIN(TestColourProfile)
