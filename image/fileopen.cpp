@@ -12,11 +12,13 @@ using runtime::ErrorTrap;
 namespace {
 
 // How an image window's picture is read: decoded straight into the drawing it is shown in,
-// the picture with the strip its frame in `pictrans` adds, in the drawing's background.
+// the picture with the strip its frame in `pictrans` adds, in the drawing's background. The
+// drawing has device pixels, so on a scaled screen the strip has as many more.
 picture::LoadOptions drawingOptions()
 {
     picture::LoadOptions options;
-    options.strip = {2 * runtime::borderPixels(runtime::BorderStyle::Flat),
+    const int frame = 2 * runtime::borderPixels(runtime::BorderStyle::Flat);
+    options.strip = {qRound(frame * runtime::screenPixelRatio()),
                      QColor::fromRgb(ImageWindow::kBackColor).rgb()};
     return options;
 }

@@ -297,13 +297,17 @@ void Picture::draw(QPainter &painter, const QRectF &target) const
         resampleInto(asThirtyTwoBit(m_raster), *image, device.toRect());
         return;
     }
-    const QSize deviceSize(std::max(1, qRound(device.width())),
-                           std::max(1, qRound(device.height())));
+    // Judged in the device's own pixels: on a scaled screen a widget's painter maps each of
+    // its pixels to several of the screen's.
+    const QTransform toDevice = painter.deviceTransform();
+    const QRectF onDevice = toDevice.mapRect(target);
+    const QSize deviceSize(std::max(1, qRound(onDevice.width())),
+                           std::max(1, qRound(onDevice.height())));
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const bool reducing =
         deviceSize.width() < m_raster.width() || deviceSize.height() < m_raster.height();
-    if (reducing && painter.worldTransform().type() <= QTransform::TxScale) {
+    if (reducing && toDevice.type() <= QTransform::TxScale) {
         // Averaged to the device size first, so the painter only copies pixels 1:1.
         painter.drawImage(target, resampled(deviceSize));
     } else {

@@ -129,7 +129,7 @@ void PreviewWindow::showPicture(const picture::Picture &picture)
 
 void PreviewWindow::paintSheet(const QRectF &twips)
 {
-    const QSize inner = m_pichoja->innerPixels();
+    const QSize inner = m_pichoja->drawingPixels();
     if (qint64(inner.width()) * inner.height() > kMaxSheetPixels)
         throw RuntimeError(errors::OutOfMemory, QStringLiteral("Out of memory"));
     m_pichoja->PaintPicture(m_pictemp->picture(), twips.x(), twips.y(), twips.width(),

@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -71,7 +72,8 @@ int borderPixels(BorderStyle style)
     }
 }
 
-PictureBox::PictureBox(QWidget *parent, TwipScale scale) : QWidget(parent), m_scale(scale)
+PictureBox::PictureBox(QWidget *parent, TwipScale scale, double pixelRatio)
+    : QWidget(parent), m_scale(scale), m_pixelRatio(pixelRatio > 0 ? pixelRatio : 1.0)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_backColor = palette().color(QPalette::Button);
@@ -98,6 +100,12 @@ QSize PictureBox::innerPixels() const
 {
     const int frame = 2 * borderPixels(m_border);
     return {std::max(0, width() - frame), std::max(0, height() - frame)};
+}
+
+QSize PictureBox::drawingPixels() const
+{
+    const QSize inner = innerPixels();
+    return {qRound(inner.width() * m_pixelRatio), qRound(inner.height() * m_pixelRatio)};
 }
 
 double PictureBox::ScaleWidth() const
@@ -173,7 +181,11 @@ void PictureBox::fitToPicture()
     if (!m_autoSize || m_picture.isNull())
         return;
     const int frame = 2 * borderPixels(m_border);
-    resize(m_picture.sizePixels(m_scale) + QSize(frame, frame));
+    // Rounded up, so that a picture of an odd number of device pixels fits whole.
+    const QSize device = m_picture.sizePixels(pictureScale());
+    const QSize screen(int(std::ceil(device.width() / m_pixelRatio)),
+                       int(std::ceil(device.height() / m_pixelRatio)));
+    resize(screen + QSize(frame, frame));
 }
 
 void PictureBox::Cls()
@@ -184,7 +196,7 @@ void PictureBox::Cls()
 
 QImage &PictureBox::drawing(bool covered)
 {
-    const QSize inner = innerPixels();
+    const QSize inner = drawingPixels();
     if (inner.isEmpty())
         throw RuntimeError(errors::InvalidPropertyValue,
                            QStringLiteral("Cannot draw on a picture box of zero pixels"));
@@ -209,7 +221,7 @@ QImage &PictureBox::drawing(bool covered)
         if (!previous.isNull())
             painter.drawImage(0, 0, previous); // a resized box keeps what it showed
         else if (!m_picture.isNull())
-            m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+            m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(pictureScale())));
     }
     m_drawing = std::move(fresh);
     return m_drawing;
@@ -219,7 +231,7 @@ bool PictureBox::showsCanvas(const picture::Picture &picture, const QRectF &targ
 {
     const QImage &canvas = picture.canvas();
     if (canvas.isNull() || !m_drawing.isNull() || !m_picture.isNull() || !picture.isOpaque() ||
-        canvas.size() != innerPixels())
+        canvas.size() != drawingPixels())
         return false;
     return targetPixels == QRectF(QPointF(0, 0), QSizeF(picture.raster().size())) &&
            canvas.pixel(canvas.width() - 1, canvas.height() - 1) == m_backColor.rgb();
@@ -238,7 +250,7 @@ void PictureBox::paintInto(const picture::Picture &picture, const QRectF &target
     }
     // A zoom paints an opaque bitmap over the whole box: filling the fresh drawing with the
     // background first would only touch every page twice.
-    const QRectF inner(QPointF(0, 0), QSizeF(innerPixels()));
+    const QRectF inner(QPointF(0, 0), QSizeF(drawingPixels()));
     const bool covered = picture.isOpaque() && targetPixels.contains(inner) &&
                          QRectF(targetPixels.toRect()) == targetPixels;
     QImage &image = drawing(covered);
@@ -250,26 +262,27 @@ void PictureBox::paintInto(const picture::Picture &picture, const QRectF &target
 
 void PictureBox::PaintPicture(const picture::Picture &picture, double x, double y)
 {
-    const QPointF origin(x / m_scale.twipsPerPixel(), y / m_scale.twipsPerPixel());
-    paintInto(picture, QRectF(origin, picture.sizePixels(m_scale)));
+    const TwipScale scale = pictureScale();
+    const QPointF origin(x / scale.twipsPerPixel(), y / scale.twipsPerPixel());
+    paintInto(picture, QRectF(origin, picture.sizePixels(scale)));
 }
 
 void PictureBox::PaintPicture(const picture::Picture &picture, double x, double y, double width,
                               double height)
 {
-    const double tpp = m_scale.twipsPerPixel();
+    const double tpp = pictureScale().twipsPerPixel();
     paintInto(picture, QRectF(x / tpp, y / tpp, width / tpp, height / tpp));
 }
 
 QImage PictureBox::Image() const
 {
-    const QSize inner = innerPixels();
+    const QSize inner = drawingPixels();
     if (!m_drawing.isNull() && m_drawing.size() == inner)
         return m_drawing;
     if (inner.isEmpty() || beyondDrawingLimit(inner))
         return QImage();
     try {
-        return m_drawing.isNull() ? plainImage(inner, m_backColor, m_picture, m_scale)
+        return m_drawing.isNull() ? plainImage(inner, m_backColor, m_picture, pictureScale())
                                   : fittedDrawing(m_drawing, inner, m_backColor);
     } catch (const RuntimeError &) {
         return QImage(); // the budget has no room for it: there is nothing to hand out
@@ -285,10 +298,10 @@ void PictureBox::resizeEvent(QResizeEvent *event)
 // A hidden box gets no resize events, so every reader of the drawing fits it first.
 void PictureBox::fitDrawingToBox()
 {
-    if (m_drawing.isNull() || m_drawing.size() == innerPixels())
+    if (m_drawing.isNull() || m_drawing.size() == drawingPixels())
         return;
     try {
-        m_drawing = fittedDrawing(m_drawing, innerPixels(), m_backColor);
+        m_drawing = fittedDrawing(m_drawing, drawingPixels(), m_backColor);
     } catch (const RuntimeError &) {
         // No room for a refitted copy: the old drawing stays, painted cut to the box over the
         // background, which shows the same.
@@ -305,11 +318,18 @@ void PictureBox::paintEvent(QPaintEvent *event)
     painter.save();
     painter.setClipRect(QRect(QPoint(b, b), innerPixels()));
     painter.translate(b, b);
+    // The drawing and the picture are in device pixels: each is laid on the screen at its
+    // size divided by the ratio, which the painter maps back one to one.
+    const double ratio = m_pixelRatio;
     if (!m_drawing.isNull()) {
-        const QRect source = dirty.translated(-b, -b).intersected(m_drawing.rect());
-        painter.drawImage(source.topLeft(), m_drawing, source);
+        const QRectF dirtyInner(dirty.translated(-b, -b));
+        const QRectF source = QRectF(dirtyInner.topLeft() * ratio, dirtyInner.size() * ratio)
+                                  .intersected(QRectF(m_drawing.rect()));
+        painter.drawImage(QRectF(source.topLeft() / ratio, source.size() / ratio), m_drawing,
+                          source);
     } else if (!m_picture.isNull()) {
-        m_picture.draw(painter, QRectF(QPointF(0, 0), m_picture.sizePixels(m_scale)));
+        const QSizeF device(m_picture.sizePixels(pictureScale()));
+        m_picture.draw(painter, QRectF(QPointF(0, 0), device / ratio));
     }
     painter.restore();
     drawFrame(painter);

@@ -21,10 +21,15 @@ int borderPixels(BorderStyle style);
 // left corner and keeps what is painted on it in a persistent drawing (`Image`) that
 // survives repaints. The drawing is allocated only when something is painted, so resizing
 // a cleared box costs nothing.
+//
+// On a scaled desktop (`pixelRatio` above 1) the box is placed and sized in the screen's
+// pixels, as every form is, but its drawing has the screen's device pixels and pictures are
+// measured in them: a photo is shown one picture pixel to one device pixel.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
-    explicit PictureBox(QWidget *parent = nullptr, TwipScale scale = screenScale());
+    explicit PictureBox(QWidget *parent = nullptr, TwipScale scale = screenScale(),
+                        double pixelRatio = screenPixelRatio());
 
     // The largest persistent drawing we allocate; beyond it painting fails with a run-time
     // error instead of asking the system for gigabytes. 512 MiB is 134 megapixels, four times
@@ -35,6 +40,9 @@ public:
     static constexpr qint64 kMaxDrawingBytes = qint64(1) << 29;
 
     const TwipScale &scale() const { return m_scale; }
+    double pixelRatio() const { return m_pixelRatio; }
+    // Twips per device pixel: the scale pictures and the drawing are measured in.
+    TwipScale pictureScale() const { return TwipScale(m_scale.twipsPerPixel() / m_pixelRatio); }
 
     double Left() const;
     double Top() const;
@@ -48,6 +56,8 @@ public:
     void setHeight(double twips);
     void Move(double left, double top, double width, double height);
     QSize innerPixels() const;
+    // The inside in device pixels: the size of the drawing and of `Image`.
+    QSize drawingPixels() const;
 
     BorderStyle borderStyle() const { return m_border; }
     void setBorderStyle(BorderStyle style);
@@ -85,6 +95,7 @@ private:
     void drawFrame(QPainter &painter) const;
 
     TwipScale m_scale;
+    double m_pixelRatio;
     BorderStyle m_border = BorderStyle::None;
     bool m_autoSize = false;
     QColor m_backColor = QColor(0xE0, 0xE0, 0xE0);

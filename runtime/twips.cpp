@@ -15,6 +15,13 @@ TwipScale screenScale()
     return TwipScale::fromDpi(dpi > 0 ? dpi : 96.0);
 }
 
+double screenPixelRatio()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double ratio = screen ? screen->devicePixelRatio() : 1.0;
+    return ratio > 0 ? ratio : 1.0;
+}
+
 int roundHalfEven32(double value)
 {
     const double rounded = std::nearbyint(value); // default rounding mode is to nearest-even

@@ -30,6 +30,8 @@ private slots:
     void lengthsRoundToWholePixels();
     void paintPictureAtOwnSize();
     void paintPictureStretched();
+    void picturesKeepTheirPixelsOnAScaledScreen_data();
+    void picturesKeepTheirPixelsOnAScaledScreen();
     void drawingSurvivesRepaintsAndClsClearsIt();
     void resizingKeepsTheDrawing();
     void paintingRefusesImpossibleBoxes();
@@ -99,6 +101,37 @@ void TestPictureBox::paintPictureStretched()
     QCOMPARE(image.pixel(19, 8), qRgb(255, 0, 0));
     QCOMPARE(image.pixel(20, 8), qRgb(0, 0, 255));
     QCOMPARE(image.pixel(39, 15), qRgb(0, 0, 255));
+}
+
+void TestPictureBox::picturesKeepTheirPixelsOnAScaledScreen_data()
+{
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<QSize>("box"); // in the form's pixels, frame included
+    QTest::addColumn<QSize>("drawing");
+    QTest::newRow("unscaled") << 1.0 << QSize(303, 202) << QSize(301, 200);
+    // 301 device pixels are 150.5 of the form's: the box rounds up to hold the picture whole.
+    QTest::newRow("scaled by 2") << 2.0 << QSize(153, 102) << QSize(302, 200);
+}
+
+// A picture is measured and drawn in device pixels, however the form around it is scaled.
+void TestPictureBox::picturesKeepTheirPixelsOnAScaledScreen()
+{
+    QFETCH(double, ratio);
+    QFETCH(QSize, box);
+    QFETCH(QSize, drawing);
+    const Picture picture = twoColourPicture(301, 200);
+    PictureBox pictureBox(nullptr, TwipScale(15), ratio);
+    pictureBox.setBorderStyle(BorderStyle::Flat);
+    pictureBox.setAutoSize(true);
+    pictureBox.setPicture(picture);
+    QCOMPARE(pictureBox.size(), box);
+    QCOMPARE(pictureBox.drawingPixels(), drawing);
+    QCOMPARE(pictureBox.Image().copy(0, 0, 301, 200), picture.raster());
+    pictureBox.Cls();
+    pictureBox.PaintPicture(picture, 0, 0, pictureBox.ScaleWidth(), pictureBox.ScaleHeight());
+    const QImage stretched = pictureBox.Image();
+    QCOMPARE(stretched.size(), drawing);
+    QCOMPARE(stretched.pixel(drawing.width() - 1, drawing.height() - 1), qRgb(0, 0, 255));
 }
 
 void TestPictureBox::drawingSurvivesRepaintsAndClsClearsIt()
