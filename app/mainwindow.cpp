@@ -3,6 +3,7 @@
 #include "app/arrange.h"
 #include "runtime/appinfo.h"
 #include "runtime/form.h"
+#include "runtime/formart.h"
 #include "runtime/handlerguard.h"
 
 #include <QCloseEvent>
@@ -17,16 +18,28 @@ namespace lumora::app {
 
 namespace {
 
-// A 16 x 16 toolbar image whose silver pixels are transparent.
-QPixmap maskedToolbarImage(const QString &file)
+// A toolbar image whose silver pixels are transparent.
+QPixmap maskedToolbarImage(const runtime::ArtFile &art)
 {
-    QImage image(file);
+    QImage image(art.path);
     if (image.isNull())
         return QPixmap();
     QPixmap pixmap = QPixmap::fromImage(image);
     pixmap.setMask(
         QBitmap::fromImage(image.createMaskFromColor(qRgb(0xC0, 0xC0, 0xC0), Qt::MaskInColor)));
+    pixmap.setDevicePixelRatio(art.pixelRatio);
     return pixmap;
+}
+
+// The 16 x 16 image, and on a scaled screen its twice as fine drawing, which the button
+// shows instead of blowing the small one up.
+QIcon toolbarIcon(const QString &file)
+{
+    QIcon icon(maskedToolbarImage({file, 1}));
+    const runtime::ArtFile fine = runtime::artFile(file);
+    if (fine.pixelRatio > 1)
+        icon.addPixmap(maskedToolbarImage(fine));
+    return icon;
 }
 
 QString escapeAmpersands(QString caption)
@@ -183,8 +196,8 @@ void MainWindow::buildToolbar()
         // The picture goes on the button, not on the shared action: an icon on the action
         // would widen the menus by an icon column, even one the menus do not show. A change
         // to the action resets the button to the action's empty icon; the picture goes back.
-        const QIcon icon = maskedToolbarImage(QStringLiteral(":/assets/toolbar/") +
-                                              QString::fromUtf8(command->iconFile));
+        const QIcon icon =
+            toolbarIcon(QStringLiteral(":/assets/toolbar/") + QString::fromUtf8(command->iconFile));
         button->setIcon(icon);
         connect(action, &QAction::changed, button, [button, icon] { button->setIcon(icon); });
     }
@@ -199,7 +212,7 @@ void MainWindow::buildStatusBar()
     m_panels = std::make_unique<runtime::StatusPanels>(*bar, std::vector<int>{1440, 4905, 1635},
                                                        runtime::screenScale());
     m_panels->setText(3, runtime::App::Title());
-    m_panels->setPicture(3, QPixmap(QStringLiteral(":/assets/panel.png")));
+    m_panels->setPicture(3, runtime::artPixmap(QStringLiteral(":/assets/panel.png")));
 }
 
 // The key is the button's own; an unknown or empty key (a separator) does nothing.

@@ -1,6 +1,7 @@
 #include "app/splash.h"
 
 #include "picture/loadpicture.h"
+#include "runtime/formart.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -12,9 +13,14 @@ namespace lumora::app {
 
 namespace {
 
+runtime::ArtFile splashArt()
+{
+    return runtime::artFile(QStringLiteral(":/assets/splash.jpg"));
+}
+
 picture::Picture splashPicture()
 {
-    QFile file(QStringLiteral(":/assets/splash.jpg"));
+    QFile file(splashArt().path);
     if (!file.open(QIODevice::ReadOnly))
         return picture::Picture();
     return picture::decodePicture(file.readAll());
@@ -26,7 +32,9 @@ picture::Picture splashPicture()
 // the windows they manage themselves, and the splash is centred by the program.
 Splash::Splash(std::function<void()> showMainWindow, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
-      m_showMainWindow(std::move(showMainWindow)), m_picsplash(new runtime::PictureBox(this))
+      m_showMainWindow(std::move(showMainWindow)),
+      // The box's pixels are the art's, so that the splash keeps its size on the form.
+      m_picsplash(new runtime::PictureBox(this, runtime::screenScale(), splashArt().pixelRatio))
 {
     setObjectName(QStringLiteral("frmsplash"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -776,14 +776,15 @@ def wordmark(x, baseline, xh, weight):
     return union(*parts), x, o_centre
 
 
-def draw_splash():
-    canvas = Canvas(300, 200)
+def draw_splash(scale=1):
+    """Drawn at `scale` device pixels a pixel; glows keep their width on the form."""
+    canvas = Canvas(300 * scale, 200 * scale, unit=scale)
     canvas.fill(lambda x, y: -1, linear((0, 0), (300, 200), [(0.0, C["deep"]), (0.55, C["navy"]),
                                                             (1.0, C["blue"])]))
     # A faint ribbon of light across the field, and a glow where the lens sits.
-    canvas.fill(ring(150, 520, 430, 46), (61, 143, 242, 0.22), softness=30)
-    canvas.fill(ring(150, 540, 460, 20), (23, 179, 194, 0.18), softness=16)
-    canvas.fill(circle(78, 102, 40), (61, 143, 242, 0.55), softness=60)
+    canvas.fill(ring(150, 520, 430, 46), (61, 143, 242, 0.22), softness=30 * scale)
+    canvas.fill(ring(150, 540, 460, 20), (23, 179, 194, 0.18), softness=16 * scale)
+    canvas.fill(circle(78, 102, 40), (61, 143, 242, 0.55), softness=60 * scale)
     # Two photo prints fanned out behind the lens.
     for angle, cx, cy, alpha in ((-0.2, 36, 60, 0.5), (0.16, 122, 150, 0.38)):
         ca, sa = math.cos(angle), math.sin(angle)
@@ -799,7 +800,7 @@ def draw_splash():
                     (23, 100, 214, alpha))
     # The lens.
     cx, cy = 78, 102
-    canvas.fill(circle(cx + 3, cy + 6, 54), (2, 8, 30, 0.55), softness=14)
+    canvas.fill(circle(cx + 3, cy + 6, 54), (2, 8, 30, 0.55), softness=14 * scale)
     canvas.fill(circle(cx, cy, 53), linear((40, 55), (115, 150),
                                            [(0.0, C["white"]), (0.6, C["pale"]),
                                             (1.0, C["light"])]))
@@ -814,7 +815,7 @@ def draw_splash():
     canvas.fill(arc(cx, cy, 48, 3.6, 4.5, 2.5), (255, 255, 255, 0.6))
     # The spark of light.
     sx, sy = 126, 50
-    canvas.fill(circle(sx, sy, 10), (255, 200, 80, 0.45), softness=16)
+    canvas.fill(circle(sx, sy, 10), (255, 200, 80, 0.45), softness=16 * scale)
     canvas.fill(union(diamond(sx, sy, 15, 3.6), diamond(sx, sy, 3.6, 15)), C["gold"])
     canvas.fill(circle(sx, sy, 2.2), C["white"])
     # The wordmark, with the lens's iris colour in its 'o'.
@@ -844,8 +845,8 @@ def imagemagick():
     sys.exit("ImageMagick is needed for the splash: apt-get install imagemagick fonts-dejavu-core")
 
 
-def write_splash(path):
-    canvas, right = draw_splash()
+def write_splash(path, scale=1):
+    canvas, right = draw_splash(scale)
     if right > 290:
         raise ValueError(f"the wordmark runs to x = {right:.0f}, too close to the edge")
     with tempfile.TemporaryDirectory() as tmp:
@@ -853,8 +854,9 @@ def write_splash(path):
         write_png(base, canvas.width, canvas.height, canvas.rgba_rows())
         command = imagemagick() + [str(base), "-alpha", "off"]
         for font, size, colour, gravity, x, y, text in SPLASH_TEXTS:
-            command += ["-font", font, "-density", "72", "-pointsize", str(size),
-                        "-fill", colour, "-gravity", gravity, "-annotate", f"+{x}+{y}", text]
+            command += ["-font", font, "-density", "72", "-pointsize", str(size * scale),
+                        "-fill", colour, "-gravity", gravity,
+                        "-annotate", f"+{x * scale}+{y * scale}", text]
         # 4:4:4 keeps the thin coloured strokes and small texts free of colour fringes.
         command += ["-strip", "-sampling-factor", "1x1", "-quality", "93",
                     "-define", "jpeg:dct-method=float", f"jpeg:{path}"]
@@ -864,6 +866,12 @@ def write_splash(path):
 
 
 # ---------------------------------------------------------------------------------------------
+def doubled(indices):
+    """The pixel map twice as fine, each pixel drawn as two by two: pixel art stays crisp on a
+    screen scaled by 2, where the system would blur or blow up the small picture."""
+    return [[v for v in row for _ in (0, 1)] for row in indices for _ in (0, 1)]
+
+
 def checked_map(name, text, size, mask_outside_only=True):
     indices = parse_map(text, size)
     if mask_outside_only:
@@ -883,6 +891,7 @@ def main():
     for name, text in TOOLBAR:
         indices = checked_map(name, text, 16)
         write_bmp4(ASSETS / "toolbar" / f"{name}.bmp", indices)
+        write_bmp4(ASSETS / "toolbar" / f"{name}@2x.bmp", doubled(indices))
         toolbar.append(indices)
 
     icon16 = checked_map("icon 16", ICON_16, 16)
@@ -890,10 +899,14 @@ def main():
     write_ico4(ASSETS / "lumora.ico", [icon32, icon16])
     write_png(ASSETS / "lumora-32.png", 32, 32, indices_to_rgba(icon32))
     write_png(ASSETS / "lumora-16.png", 16, 16, indices_to_rgba(icon16))
+    # Twice as fine for a scaled screen: the 32 pixel drawing, and the smooth 64 pixel one.
+    write_png(ASSETS / "lumora-16@2x.png", 32, 32, indices_to_rgba(icon32))
+    write_png(ASSETS / "lumora-32@2x.png", 64, 64, render_mark(64))
 
     panel = checked_map("panel", PANEL_16, 16)
     write_ico4(ASSETS / "panel.ico", [panel])
     write_png(ASSETS / "panel.png", 16, 16, indices_to_rgba(panel))
+    write_png(ASSETS / "panel@2x.png", 32, 32, indices_to_rgba(doubled(panel)))
 
     cursor = checked_map("cursor", LINK_CURSOR, 32)
     hx, hy = LINK_HOTSPOT
@@ -909,6 +922,7 @@ def main():
 
     if not args.no_splash:
         write_splash(ASSETS / "splash.jpg")
+        write_splash(ASSETS / "splash@2x.jpg", scale=2)
 
     if args.preview:
         args.preview.mkdir(parents=True, exist_ok=True)

@@ -1,10 +1,13 @@
 #include "runtime/errortrap.h"
+#include "runtime/formart.h"
 #include "runtime/handlerguard.h"
 #include "runtime/timer.h"
 #include "runtime/twips.h"
 #include "tests/support/scripteddialogs.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace lumora;
@@ -18,6 +21,8 @@ private slots:
     void roundingHalvesToEven_data();
     void roundingHalvesToEven();
     void sixteenBitRoundingOverflows();
+    void artTwiceAsFineOnlyWhereItHelps_data();
+    void artTwiceAsFineOnlyWhereItHelps();
     void timerRefusesNegativeInterval();
     void timerWithZeroIntervalNeverFires();
     void timerFiresWhileEnabled();
@@ -139,6 +144,32 @@ void TestUnits::guardReportsEscapedErrorAndGoesOn()
     QVERIFY(dialogs.messages[0].text.contains("File not found"));
     QCOMPARE(dialogs.messages[0].style, int(vbCritical));
     QCOMPARE(dialogs.messages[0].title, QString("Lumora"));
+}
+
+void TestUnits::artTwiceAsFineOnlyWhereItHelps_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<double>("screenRatio");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<double>("artRatio");
+    QTest::newRow("unscaled") << "icon.png" << 1.0 << "icon.png" << 1.0;
+    QTest::newRow("scaled by 2") << "icon.png" << 2.0 << "icon@2x.png" << 2.0;
+    QTest::newRow("scaled by 1.5") << "icon.png" << 1.5 << "icon@2x.png" << 2.0;
+    QTest::newRow("no fine drawing") << "plain.png" << 2.0 << "plain.png" << 1.0;
+}
+
+void TestUnits::artTwiceAsFineOnlyWhereItHelps()
+{
+    QFETCH(QString, name);
+    QFETCH(double, screenRatio);
+    QFETCH(QString, chosen);
+    QFETCH(double, artRatio);
+    QTemporaryDir dir;
+    for (const char *file : {"icon.png", "icon@2x.png", "plain.png"})
+        QVERIFY(QFile(dir.filePath(QString::fromLatin1(file))).open(QIODevice::WriteOnly));
+    const ArtFile art = artFile(dir.filePath(name), screenRatio);
+    QCOMPARE(art.path, dir.filePath(chosen));
+    QCOMPARE(art.pixelRatio, artRatio);
 }
 
 QTEST_MAIN(TestUnits)
