@@ -262,9 +262,9 @@ void PictureBox::paintInto(const picture::Picture &picture, const QRectF &target
 
 void PictureBox::PaintPicture(const picture::Picture &picture, double x, double y)
 {
-    const TwipScale scale = pictureScale();
-    const QPointF origin(x / scale.twipsPerPixel(), y / scale.twipsPerPixel());
-    paintInto(picture, QRectF(origin, picture.sizePixels(scale)));
+    const TwipScale devicePixels = pictureScale();
+    const double tpp = devicePixels.twipsPerPixel();
+    paintInto(picture, QRectF(QPointF(x / tpp, y / tpp), picture.sizePixels(devicePixels)));
 }
 
 void PictureBox::PaintPicture(const picture::Picture &picture, double x, double y, double width,

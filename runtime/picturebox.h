@@ -71,7 +71,7 @@ public:
     void setPicture(const picture::Picture &picture);
 
     // What is drawn on the box: the background colour, its Picture and the persistent
-    // drawing, at the box's inner size.
+    // drawing, at the box's inner size in device pixels (`drawingPixels`).
     QImage Image() const;
     void Cls();
     void PaintPicture(const picture::Picture &picture, double x, double y);
