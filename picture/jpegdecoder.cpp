@@ -5,6 +5,7 @@
 #include "picture/colourprofile.h"
 #include "picture/imagememory.h"
 #include "picture/jpegscan.h"
+#include "picture/jpegsource.h"
 #include "picture/picturelimits.h"
 
 #include <algorithm>
@@ -98,6 +99,7 @@ enum class Cmyk { None, Inverted, Plain };
 
 struct DecodeJob {
     QByteArrayView bytes;
+    JpegBytes bytesKind = JpegBytes::Kept;
     Placement placement;
     Cmyk cmyk = Cmyk::None;
     const IccToSrgb *cmykProfile = nullptr; // the file's CMYK profile, when usable
@@ -264,6 +266,7 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
 Outcome runLibjpeg(DecodeJob &job)
 {
     jpeg_decompress_struct cinfo{};
+    JpegSource source(job.bytes, job.bytesKind);
     ErrorManager errors{};
     cinfo.err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = onError;
@@ -274,8 +277,7 @@ Outcome runLibjpeg(DecodeJob &job)
         return errors.outcome;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(job.bytes.data()),
-                 static_cast<unsigned long>(job.bytes.size()));
+    source.attach(&cinfo);
     jpeg_read_header(&cinfo, TRUE);
     if (int(cinfo.image_width) != job.placement.width ||
         int(cinfo.image_height) != job.placement.height)
@@ -324,11 +326,12 @@ void convertWholePicture(DecodeJob &job, QByteArrayView iccProfile)
 } // namespace
 
 QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
-                  const std::atomic<bool> *cancelled)
+                  const std::atomic<bool> *cancelled, JpegBytes bytesKind)
 {
     const JpegLayout layout = readJpegLayout(bytes);
     DecodeJob job;
     job.bytes = bytes;
+    job.bytesKind = bytesKind;
     job.placement.orientation = exifOrientation(layout.exif);
     job.placement.width = layout.width;
     job.placement.height = layout.height;

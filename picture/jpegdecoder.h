@@ -8,6 +8,12 @@
 
 namespace lumora::picture {
 
+// Where a JPEG's bytes live, which tells whether the pages already read may be let go.
+enum class JpegBytes {
+    Kept,       // ordinary memory: it is only read
+    MappedFile, // a read-only mapping of the file: the kernel reads pages again when touched
+};
+
 // Decodes a whole JPEG file with libjpeg-turbo straight into the final Format_RGB32 image
 // (greyscale, YCbCr, RGB, CMYK and YCCK alike), the EXIF orientation applied while the rows
 // arrive and an ICC profile converted to sRGB on the way.
@@ -20,7 +26,10 @@ namespace lumora::picture {
 //
 // With a strip the result is a canvas (allocateCanvas) with the picture at its top left. A
 // decode whose `cancelled` turns true stops within a few rows, refused as damaged.
+//
+// Over a mapped file (`bytesKind`), the file's pages are let go as the decode goes past them.
 QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip = {},
-                  const std::atomic<bool> *cancelled = nullptr);
+                  const std::atomic<bool> *cancelled = nullptr,
+                  JpegBytes bytesKind = JpegBytes::Kept);
 
 } // namespace lumora::picture

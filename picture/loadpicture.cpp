@@ -44,6 +44,27 @@ QString reasonNotOnDisk(QSaveFile &file)
     return QString();
 }
 
+// decodePicture for bytes whose kind tells the JPEG reader whether it may let go of them.
+Picture decodeBytes(QByteArrayView bytes, const LoadOptions &options, JpegBytes kind)
+{
+    const PictureFormat format = sniffPictureFormat(bytes);
+    switch (format) {
+    case PictureFormat::Unknown:
+        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    case PictureFormat::Wmf:
+        return Picture(wmf::loadWmf(bytes));
+    case PictureFormat::Jpeg:
+        if (options.strip.pixels > 0) {
+            const QImage canvas = decodeJpeg(bytes, options.strip, options.cancelled, kind);
+            const int strip = options.strip.pixels;
+            return Picture::onCanvas(canvas, canvas.size() - QSize(strip, strip));
+        }
+        return Picture(decodeJpeg(bytes, {}, options.cancelled, kind));
+    default:
+        return Picture(decodeRaster(bytes, format));
+    }
+}
+
 } // namespace
 
 PictureFormat sniffPictureFormat(QByteArrayView head)
@@ -66,22 +87,7 @@ PictureFormat sniffPictureFormat(QByteArrayView head)
 
 Picture decodePicture(QByteArrayView bytes, const LoadOptions &options)
 {
-    const PictureFormat format = sniffPictureFormat(bytes);
-    switch (format) {
-    case PictureFormat::Unknown:
-        throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
-    case PictureFormat::Wmf:
-        return Picture(wmf::loadWmf(bytes));
-    case PictureFormat::Jpeg:
-        if (options.strip.pixels > 0) {
-            const QImage canvas = decodeJpeg(bytes, options.strip, options.cancelled);
-            const int strip = options.strip.pixels;
-            return Picture::onCanvas(canvas, canvas.size() - QSize(strip, strip));
-        }
-        return Picture(decodeJpeg(bytes, {}, options.cancelled));
-    default:
-        return Picture(decodeRaster(bytes, format));
-    }
+    return decodeBytes(bytes, options, JpegBytes::Kept);
 }
 
 Picture LoadPicture(const QString &path, const LoadOptions &options)
@@ -101,8 +107,8 @@ Picture LoadPicture(const QString &path, const LoadOptions &options)
     if (size == 0)
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
     if (uchar *mapped = file.map(0, size)) {
-        Picture picture =
-            decodePicture(QByteArrayView(reinterpret_cast<const char *>(mapped), size), options);
+        Picture picture = decodeBytes(QByteArrayView(reinterpret_cast<const char *>(mapped), size),
+                                      options, JpegBytes::MappedFile);
         file.unmap(mapped);
         return picture;
     }

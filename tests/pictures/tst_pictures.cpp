@@ -6,6 +6,7 @@
 #include "picture/loadpicture.h"
 #include "picture/picturelimits.h"
 #include "tests/pictures/picturecompare.h"
+#include "tests/support/imagemagick.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,6 +202,7 @@ private slots:
     void loadPictureErrors();
     void unreadableFile();
     void deferredClearGif();
+    void bigJpegReadInWindows();
 };
 
 void TestPictures::initTestCase()
@@ -606,6 +608,41 @@ void TestPictures::deferredClearGif()
     QCOMPARE(outcome.image.size(), expected.size());
     const testing::PictureDifference difference = testing::comparePictures(outcome.image, expected);
     QVERIFY2(difference.largest == 0, qPrintable(difference.describe()));
+}
+
+// A file many times the reader's window: segments skipped and entropy-coded data read across
+// the window's edges give the same picture from a mapped file as from memory, with the pages
+// read let go behind; a cut one is still refused.
+void TestPictures::bigJpegReadInWindows()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("noise.jpg"));
+    QVERIFY(!testing::runConvert({QStringLiteral("-size"), QStringLiteral("2400x2000"),
+                                  QStringLiteral("xc:gray"), QStringLiteral("+noise"),
+                                  QStringLiteral("Random"), QStringLiteral("-quality"),
+                                  QStringLiteral("95"), path})
+                 .isNull());
+    const QByteArray whole = readFile(path);
+    QVERIFY(whole.size() > 3 << 20);
+    const QImage expected = decode(whole).image;
+    QVERIFY(!expected.isNull());
+    QCOMPARE(LoadPicture(path).raster(), expected);
+
+    QByteArray padded = whole.left(2);
+    const QByteArray filler(65533, 'x');
+    for (int i = 0; i < 40; ++i)
+        padded += QByteArray("\xFF\xEF\xFF\xFF", 4) + filler;
+    writeFile(path, padded + whole.mid(2));
+    QCOMPARE(LoadPicture(path).raster(), expected);
+
+    writeFile(path, whole.left(whole.size() - 4096));
+    try {
+        LoadPicture(path);
+        QFAIL("a cut file was loaded");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), errors::InvalidPicture);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
