@@ -13,7 +13,6 @@ Usage (on an X server, e.g. through scripts/with-xvfb.sh):
     bench_startup.py <lumora> <startup_reference> [runs]
 Rows go to the file named by LUMORA_BENCH_ROWS, as the other benchmarks write them.
 """
-import os
 import select
 import statistics
 import subprocess
@@ -22,6 +21,8 @@ import time
 
 from Xlib import X, display
 from Xlib.ext import damage
+
+from endtoend import write_rows
 
 SPLASH_TARGET_MS = 120
 MAIN_AIM_MS = 1000
@@ -151,14 +152,7 @@ def main():
             main_ref, '%d +-%d ms' % (MAIN_AIM_MS, FRAME_MS),
             abs(main_after - MAIN_AIM_MS) <= FRAME_MS),
     ]
-    target = os.environ.get('LUMORA_BENCH_ROWS')
-    if target:
-        with open(target, 'a', encoding='utf-8') as rows:
-            rows.write(''.join(line + '\n' for line in lines))
-    else:
-        print('\n'.join(lines))
-    met = all(line.endswith('\tpass') for line in lines)
-    return 0 if met else 2
+    return write_rows(lines)
 
 
 if __name__ == '__main__':
