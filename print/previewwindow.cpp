@@ -124,7 +124,7 @@ void PreviewWindow::showPicture(const picture::Picture &picture)
     m_pictemp->setPicture(picture);
     const QSizeF sheet(m_pichoja->Width(), m_pichoja->Height());
     m_pichoja->Cls();
-    paintSheet(previewRectangle(sheet, QSizeF(m_pictemp->Width(), m_pictemp->Height())));
+    paintSheet(previewRectangle(sheet, printedSize(*m_pictemp)));
 }
 
 void PreviewWindow::paintSheet(const QRectF &twips)
@@ -145,10 +145,7 @@ void PreviewWindow::zoom(double factor, const QString &failure)
     m_sombra->resize(m_pichoja->size());
 
     runtime::ErrorTrap trap;
-    trap.run([&] {
-        const QSizeF picture(m_pictemp->Width(), m_pictemp->Height());
-        paintSheet(zoomedPreviewRectangle(before, picture, factor));
-    });
+    trap.run([&] { paintSheet(zoomedPreviewRectangle(before, printedSize(*m_pictemp), factor)); });
     if (trap.failed())
         runtime::MsgBox(m_host.dialogs(), failure, runtime::vbCritical, QStringLiteral("Error"));
 }

@@ -55,8 +55,7 @@ void PrintCommands::print()
     trap.run([&] { job.begin(); });
     trap.run([&] {
         const runtime::PictureBox &picdibujo = requireImageWindow(m_host.ActiveForm()).picdibujo();
-        const QSizeF box(picdibujo.Width(), picdibujo.Height());
-        job.paint(picdibujo.Image(), printRectangle(box));
+        job.paint(picdibujo.Image(), printRectangle(printedSize(picdibujo)));
     });
     trap.run([&] { job.finish(); });
     trap.run([&] { setStatus(m_host, QString()); });

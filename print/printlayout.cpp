@@ -1,5 +1,6 @@
 #include "print/printlayout.h"
 
+#include "runtime/picturebox.h"
 #include "runtime/twips.h"
 
 namespace lumora::print {
@@ -9,6 +10,11 @@ QRectF printRectangle(QSizeF box)
     if (box.width() > kMaxPrintWidth || box.height() > kMaxPrintHeight)
         return {0, 0, kMaxPrintWidth, kMaxPrintHeight};
     return {QPointF(0, 0), box};
+}
+
+QSizeF printedSize(const runtime::PictureBox &box)
+{
+    return QSizeF(box.Width(), box.Height()) * box.pixelRatio();
 }
 
 QRectF twipsToDevice(const QRectF &twips, double dpiX, double dpiY)

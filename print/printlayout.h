@@ -3,6 +3,10 @@
 #include <QRectF>
 #include <QSizeF>
 
+namespace lumora::runtime {
+class PictureBox;
+}
+
 namespace lumora::print {
 
 // The largest picture printed unstretched: 6.6875 x 9 inches, in twips.
@@ -18,6 +22,11 @@ inline constexpr double kPageMargin = 1440;
 // corner of the printable area: at its own size, or stretched to the whole 9630 x 12960
 // rectangle (whatever its proportions) as soon as either side is too large.
 QRectF printRectangle(QSizeF box);
+
+// A picture box's size in twips as it prints and shows on the preview sheet: measured at the
+// standard density, as on a desktop that is not scaled, so that a picture prints at the same
+// size whatever the screen's scale.
+QSizeF printedSize(const runtime::PictureBox &box);
 
 // Converts a rectangle in twips to device units of a device with the given resolution.
 QRectF twipsToDevice(const QRectF &twips, double dpiX, double dpiY);

@@ -2,6 +2,8 @@
 #include "image/fileopen.h"
 #include "print/previewwindow.h"
 #include "print/printcommands.h"
+#include "print/printlayout.h"
+#include "runtime/picturebox.h"
 #include "tests/print/printtestsupport.h"
 #include "tests/support/harness.h"
 
@@ -34,6 +36,7 @@ private slots:
     void openingOnARefusedSheetIsReported();
     void noActiveWindow_data();
     void noActiveWindow();
+    void printedSizeIgnoresTheScreenScale();
 
 private:
     PreviewWindow *preview(MainWindowHarness &h) const;
@@ -371,6 +374,26 @@ void TstPreview::noActiveWindow()
     QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No active Windows"));
     QCOMPARE(h.dialogs.messages[0].style, 64);
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Error"));
+}
+
+// On a desktop scaled by 2 a picture's box is half as many twips, as its pixels are the
+// screen's device pixels; it still prints and previews at the size it has unscaled.
+void TstPreview::printedSizeIgnoresTheScreenScale()
+{
+    QImage image(100, 80, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const picture::Picture picture(image);
+    runtime::PictureBox plain(nullptr, runtime::screenScale(), 1.0);
+    runtime::PictureBox scaled(nullptr, runtime::screenScale(), 2.0);
+    for (runtime::PictureBox *box : {&plain, &scaled}) {
+        box->setAutoSize(true);
+        box->setPicture(picture);
+    }
+    QVERIFY(scaled.Width() < plain.Width() * 0.6);
+    const QSizeF printed = print::printedSize(scaled);
+    QCOMPARE(print::printedSize(plain), QSizeF(plain.Width(), plain.Height()));
+    QVERIFY(qAbs(printed.width() - plain.Width()) <= 30);
+    QVERIFY(qAbs(printed.height() - plain.Height()) <= 30);
 }
 
 QTEST_MAIN(TstPreview)
