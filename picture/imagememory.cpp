@@ -82,12 +82,19 @@ void freeMapping(const Mapping &mapping)
 // Giving a 24-megapixel picture's pages back to the kernel takes it 10 to 40 ms, all of it on
 // the thread that lets the picture go: the show's next step and the closing of a window would
 // wait for it. A short-lived thread of its own unmaps them instead.
+std::atomic<int> g_unmapping{0};
+
 void unmapLater(const Mapping &mapping)
 {
+    g_unmapping.fetch_add(1);
     try {
-        std::thread([mapping] { munmap(mapping.address, mapping.length); }).detach();
+        std::thread([mapping] {
+            munmap(mapping.address, mapping.length);
+            g_unmapping.fetch_sub(1);
+        }).detach();
     } catch (const std::system_error &) {
         munmap(mapping.address, mapping.length); // no thread to be had
+        g_unmapping.fetch_sub(1);
     }
 }
 
@@ -125,6 +132,11 @@ Mapping mapFresh(size_t bytes)
 }
 
 } // namespace
+
+bool releasingPages()
+{
+    return g_unmapping.load() > 0;
+}
 
 qint64 imageBytes(QSize size, QImage::Format format)
 {

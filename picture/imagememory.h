@@ -20,6 +20,10 @@ QImage allocateZeroedImage(QSize size, QImage::Format format);
 QImage allocateZeroedImage(QSize size, QImage::Format format,
                            MemoryBudget::Reservation reservation);
 
+// Whether pages of big images let go are still being given back to the kernel, on threads of
+// their own: the process's resident size is only steady once they are not.
+bool releasingPages();
+
 // The strip a picture box leaves right of and below a picture it shows at its top left corner
 // (the picture box's own frame, drawn in the drawing's background colour).
 struct DrawingStrip {

@@ -3,17 +3,20 @@
 // peak that keeps rising; in the sanitized build LeakSanitizer checks what is left at exit.
 #include "image/activewindow.h"
 #include "image/imagewindow.h"
+#include "picture/imagememory.h"
 #include "tests/image/imagetestsupport.h"
 #include "tests/support/harness.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 
 #ifndef LUMORA_SOAK_CYCLES
@@ -46,8 +49,13 @@ struct MemorySample {
     qint64 resident = -1;
 };
 
+// Taken once the pages of the pictures let go are back with the kernel (which another thread
+// does), so the resident size shows what is kept, not what is on its way out.
 MemorySample sampleMemory()
 {
+    QDeadlineTimer deadline(5000);
+    while (picture::releasingPages() && !deadline.hasExpired())
+        QThread::msleep(1);
     return {testing::peakResidentBytes(), testing::residentBytes()};
 }
 
