@@ -10,10 +10,14 @@ void reportNoActiveWindow(runtime::MainHost &host)
 }
 } // namespace
 
+// A picture still arriving is waited for: every command acts on the whole picture.
 bool passesNoActiveWindowCheck(runtime::MainHost &host)
 {
-    if (host.ActiveForm())
+    if (QWidget *form = host.ActiveForm()) {
+        if (ImageWindow *window = asImageWindow(form))
+            window->waitForPicture();
         return true;
+    }
     reportNoActiveWindow(host);
     return false;
 }

@@ -12,6 +12,7 @@ namespace lumora::image {
 ImageWindow *activeImageWindowOrReport(runtime::MainHost &host);
 
 // Only the classic check: false (after the message) when the main window has no active child.
+// An image window whose picture is still arriving is waited for first.
 bool passesNoActiveWindowCheck(runtime::MainHost &host);
 
 } // namespace lumora::image

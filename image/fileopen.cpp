@@ -1,6 +1,7 @@
 #include "image/fileopen.h"
 
 #include "image/openreadahead.h"
+#include "image/pictureload.h"
 #include "picture/loadpicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
@@ -21,6 +22,43 @@ picture::LoadOptions drawingOptions()
     options.strip = {qRound(frame * runtime::screenPixelRatio()),
                      QColor::fromRgb(ImageWindow::kBackColor).rgb()};
     return options;
+}
+
+struct WindowBorders {
+    int width = 0;
+    int height = 0;
+};
+
+// picdibujo takes pictrans's size and the window fits around it, its frame as measured when
+// it was loaded.
+void fitAroundPictrans(ImageWindow &window, const WindowBorders &borders, ErrorTrap &trap)
+{
+    runtime::PictureBox &pictrans = window.pictrans();
+    runtime::PictureBox &picdibujo = window.picdibujo();
+    trap.run([&] { picdibujo.setHeight(pictrans.Height()); });
+    trap.run([&] { picdibujo.setWidth(pictrans.Width()); });
+    trap.run([&] {
+        runtime::moveForm(window, 0, 0, double(picdibujo.Width()) + borders.width,
+                          double(picdibujo.Height()) + borders.height, picdibujo.scale());
+    });
+}
+
+// The picture read whole: pictrans keeps it and picdibujo shows it, as when it is read before
+// the window opens. A read that failed leaves the empty window a picture that cannot be read
+// gets, of its design size.
+void finishPicture(ImageWindow &window, PictureLoad &load, const QString &path,
+                   const WindowBorders &borders)
+{
+    ErrorTrap trap;
+    runtime::PictureBox &pictrans = window.pictrans();
+    trap.run([&] { pictrans.setPicture(load.take(path)); });
+    if (pictrans.picture().isNull()) {
+        window.restorePictrans();
+        window.picdibujo().Cls();
+        fitAroundPictrans(window, borders, trap);
+        return;
+    }
+    trap.run([&] { window.picdibujo().PaintPicture(pictrans.picture(), 0, 0); });
 }
 
 } // namespace
@@ -52,24 +90,29 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
     window->setCaption(path);
     const TwipScale &scale = window->picdibujo().scale();
     const runtime::FormMetrics frame = runtime::measureForm(*window, scale);
-    const int borderWidth =
+    WindowBorders borders;
+    borders.width =
         trap.value([&] { return runtime::roundHalfEven32(frame.Width - frame.ScaleWidth); }, 0);
-    const int borderHeight =
+    borders.height =
         trap.value([&] { return runtime::roundHalfEven32(frame.Height - frame.ScaleHeight); }, 0);
 
     runtime::PictureBox &pictrans = window->pictrans();
     runtime::PictureBox &picdibujo = window->picdibujo();
-    trap.run([&] {
-        pictrans.setPicture(readAhead ? readAhead->take(path)
-                                      : picture::LoadPicture(path, drawingOptions()));
-    });
-    trap.run([&] { picdibujo.setHeight(pictrans.Height()); });
-    trap.run([&] { picdibujo.setWidth(pictrans.Width()); });
-    trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
-    trap.run([&] {
-        runtime::moveForm(*window, 0, 0, double(picdibujo.Width()) + borderWidth,
-                          double(picdibujo.Height()) + borderHeight, scale);
-    });
+    std::unique_ptr<PictureLoad> load =
+        readAhead ? readAhead->take(path) : std::make_unique<PictureLoad>(path, drawingOptions());
+    if (load->waitForBegin() && !load->isFinished()) {
+        // The picture's size is known and its rows are on their way: the window opens at
+        // once and shows them as they come.
+        pictrans.fitToArrivingPicture(load->arrival().pictureSize());
+        window->receive(std::move(load), [path, borders](ImageWindow &w, PictureLoad &done) {
+            finishPicture(w, done, path, borders);
+        });
+    } else {
+        trap.run([&] { pictrans.setPicture(load->take(path)); });
+    }
+    fitAroundPictrans(*window, borders, trap);
+    if (!window->isArriving())
+        trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
     trap.run([&] { host.StatBar().setText(2, path); });
     window->Show();
     return window;

@@ -1,6 +1,9 @@
 #include "image/imagewindow.h"
 
+#include "image/pictureload.h"
 #include "runtime/handlerguard.h"
+
+#include <QGuiApplication>
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -29,9 +32,46 @@ ImageWindow::ImageWindow(runtime::MainHost &host)
 
     m_pictrans->setObjectName(QStringLiteral("pictrans"));
     m_pictrans->setBorderStyle(BorderStyle::Flat);
-    m_pictrans->Move(75, 1725, 1695, 1455);
+    restorePictrans();
     m_pictrans->setAutoSize(true);
     m_pictrans->hide();
+}
+
+ImageWindow::~ImageWindow() = default;
+
+void ImageWindow::restorePictrans()
+{
+    m_pictrans->setPicture(picture::Picture());
+    m_pictrans->Move(75, 1725, 1695, 1455);
+}
+
+void ImageWindow::receive(std::unique_ptr<PictureLoad> load, LoadEnd end)
+{
+    m_load = std::move(load);
+    m_loadEnd = std::move(end);
+    m_picdibujo->showArriving(&m_load->arrival());
+    connect(m_load.get(), &PictureLoad::rowsArrived, m_picdibujo, &PictureBox::rowsArrived);
+    connect(m_load.get(), &PictureLoad::finished, this, &ImageWindow::endLoad);
+}
+
+void ImageWindow::waitForPicture()
+{
+    if (!m_load)
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    endLoad();
+    QGuiApplication::restoreOverrideCursor();
+}
+
+// The read stays alive until its end has been handled, so nothing is read from it after.
+void ImageWindow::endLoad()
+{
+    if (!m_load)
+        return;
+    std::unique_ptr<PictureLoad> load = std::move(m_load);
+    m_picdibujo->stopArriving();
+    runtime::guard(m_host.dialogs(), [&] { m_loadEnd(*this, *load); });
+    m_loadEnd = nullptr;
 }
 
 ImageWindow *ImageWindow::Load(runtime::MainHost &host)
@@ -89,6 +129,9 @@ void ImageWindow::picdibujo_MouseDown(Qt::MouseButton button, const QPoint &glob
 
 void ImageWindow::closeEvent(QCloseEvent *event)
 {
+    // A picture still arriving stops now, not when the window is deleted later.
+    m_picdibujo->stopArriving();
+    m_load.reset();
     if (!m_unloaded) {
         m_unloaded = true;
         runtime::guard(m_host.dialogs(), [this] { Form_Unload(); });

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "picture/loadpicture.h"
-#include "picture/stampedload.h"
+#include "image/pictureload.h"
 
-#include <QFuture>
 #include <QString>
-#include <atomic>
 #include <memory>
 
 namespace lumora::image {
@@ -17,23 +14,16 @@ namespace lumora::image {
 class OpenReadAhead final {
 public:
     explicit OpenReadAhead(picture::LoadOptions options) : m_options(options) {}
-    ~OpenReadAhead() { drop(); }
-    OpenReadAhead(const OpenReadAhead &) = delete;
-    OpenReadAhead &operator=(const OpenReadAhead &) = delete;
 
     // The file the dialog now points at ("" for none); reading starts unless it runs already.
     void point(const QString &path);
-    // The picture at `path`, as LoadPicture gives it: the one read ahead when it is the same
-    // file, unchanged since, else read now. Throws the run-time error the reading raised.
-    picture::Picture take(const QString &path);
+    // The read of `path`: the one started ahead when it is the same file, else one started
+    // now. Whether the file changed since is told at the end of the read (PictureLoad::take).
+    std::unique_ptr<PictureLoad> take(const QString &path);
 
 private:
-    void drop();
-
     picture::LoadOptions m_options;
-    QString m_path; // canonical
-    std::shared_ptr<std::atomic<bool>> m_cancelled;
-    QFuture<picture::StampedLoad> m_future;
+    std::unique_ptr<PictureLoad> m_load; // of a canonical path
 };
 
 } // namespace lumora::image

@@ -30,6 +30,8 @@ constexpr int kStripRows = 16;
 constexpr int kRowsBetweenCancelChecks = 64;
 // Rows handed at once to the thread that converts them to sRGB.
 constexpr int kRowsPerHandOver = 16;
+// Rows announced at once to whoever shows the picture as it arrives.
+constexpr int kRowsPerBand = 16;
 
 enum class Outcome { Decoded, Damaged, OutOfMemory, Cancelled };
 
@@ -107,6 +109,7 @@ struct DecodeJob {
     MemoryBudget::Reservation working;      // libjpeg's coefficients of a multi-scan file
     DrawingStrip strip;                     // decoded into a drawing with this strip
     const std::atomic<bool> *cancelled = nullptr;
+    RowArrival *arrival = nullptr;
     const RgbToSrgb *rgbProfile = nullptr; // the file's RGB profile, when it needs converting
     QImage image;
     std::unique_ptr<BackgroundRows> profileRows; // converts finished rows; goes before `image`
@@ -216,6 +219,20 @@ void convertRgb(uchar *row, int finishedRows, const DecodeJob &job)
     }
 }
 
+// Announces the `decoded` rows finished so far, a band at a time, where they landed.
+void announceRows(const DecodeJob &job, int decoded)
+{
+    if (!job.arrival || job.profileRows || job.rgbProfile)
+        return; // rows still to be converted are announced with the whole picture
+    const int height = job.placement.height;
+    if (decoded % kRowsPerBand != 0 && decoded != height)
+        return;
+    const int count = decoded % kRowsPerBand == 0 ? kRowsPerBand : decoded % kRowsPerBand;
+    const int first = decoded - count;
+    job.arrival->finished(job.placement.flipsRows() ? RowBand{height - decoded, count}
+                                                    : RowBand{first, count});
+}
+
 void readRows(j_decompress_ptr cinfo, DecodeJob &job)
 {
     startProfileRows(job);
@@ -233,6 +250,7 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job)
         if (placement.mirrorsRows())
             mirrorRow(row, placement.width);
         convertRgb(row, y + 1, job);
+        announceRows(job, y + 1);
     }
     if (job.profileRows)
         job.profileRows->finish();
@@ -300,6 +318,8 @@ Outcome runLibjpeg(DecodeJob &job)
     jpeg_start_decompress(&cinfo);
     if (!allocate(job, QImage::Format_RGB32))
         stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
+    if (job.arrival)
+        job.arrival->begin(job.image, job.placement.outputSize());
     if (job.placement.turnsQuarter())
         readTurnedRows(&cinfo, job);
     else
@@ -326,7 +346,7 @@ void convertWholePicture(DecodeJob &job, QByteArrayView iccProfile)
 } // namespace
 
 QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
-                  const std::atomic<bool> *cancelled, JpegBytes bytesKind)
+                  const std::atomic<bool> *cancelled, JpegBytes bytesKind, RowArrival *arrival)
 {
     const JpegLayout layout = readJpegLayout(bytes);
     DecodeJob job;
@@ -337,6 +357,9 @@ QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
     job.placement.height = layout.height;
     job.strip = strip;
     job.cancelled = cancelled;
+    job.arrival = arrival;
+    // Whoever shows the rows stops reading them before a failed decode frees them.
+    ArrivalGuard shown(arrival);
     std::unique_ptr<IccToSrgb> cmykProfile;
     if (layout.components == 4) {
         job.cmyk = layout.adobe ? Cmyk::Inverted : Cmyk::Plain;
@@ -369,6 +392,7 @@ QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
         convertWholePicture(job, layout.icc);
     if (job.strip.pixels > 0)
         fillStrip(job.image, job.placement.outputSize(), job.strip.colour);
+    shown.release();
     return std::move(job.image);
 }
 

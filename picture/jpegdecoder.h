@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/imagememory.h"
+#include "picture/rowarrival.h"
 
 #include <QByteArrayView>
 #include <QImage>
@@ -28,8 +29,10 @@ enum class JpegBytes {
 // decode whose `cancelled` turns true stops within a few rows, refused as damaged.
 //
 // Over a mapped file (`bytesKind`), the file's pages are let go as the decode goes past them.
+// With an `arrival`, the rows are announced there as they are finished (those of a picture
+// turned a quarter, or going through an RGB profile on a second thread, only at the end).
 QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip = {},
                   const std::atomic<bool> *cancelled = nullptr,
-                  JpegBytes bytesKind = JpegBytes::Kept);
+                  JpegBytes bytesKind = JpegBytes::Kept, RowArrival *arrival = nullptr);
 
 } // namespace lumora::picture

@@ -55,11 +55,12 @@ Picture decodeBytes(QByteArrayView bytes, const LoadOptions &options, JpegBytes 
         return Picture(wmf::loadWmf(bytes));
     case PictureFormat::Jpeg:
         if (options.strip.pixels > 0) {
-            const QImage canvas = decodeJpeg(bytes, options.strip, options.cancelled, kind);
+            const QImage canvas =
+                decodeJpeg(bytes, options.strip, options.cancelled, kind, options.arrival);
             const int strip = options.strip.pixels;
             return Picture::onCanvas(canvas, canvas.size() - QSize(strip, strip));
         }
-        return Picture(decodeJpeg(bytes, {}, options.cancelled, kind));
+        return Picture(decodeJpeg(bytes, {}, options.cancelled, kind, options.arrival));
     default:
         return Picture(decodeRaster(bytes, format));
     }

@@ -2,6 +2,7 @@
 
 #include "picture/imagememory.h"
 #include "picture/picture.h"
+#include "picture/rowarrival.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -17,9 +18,12 @@ PictureFormat sniffPictureFormat(QByteArrayView head);
 // How a picture is read for a picture box. A JPEG is decoded straight into a drawing with
 // `strip` (when it has pixels), which the box can then show without a copy (Picture::canvas).
 // A read whose `cancelled` turns true stops early and throws; nobody is to use its result.
+// With an `arrival`, the reader announces its pixels and every band of rows it finishes, so
+// that the picture can be shown while it is read.
 struct LoadOptions {
     DrawingStrip strip;
     const std::atomic<bool> *cancelled = nullptr;
+    RowArrival *arrival = nullptr;
 };
 
 // Reads a BMP, JPEG, GIF or WMF file. Throws RuntimeError for a missing, unreadable, damaged

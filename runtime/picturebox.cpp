@@ -180,9 +180,19 @@ void PictureBox::fitToPicture()
 {
     if (!m_autoSize || m_picture.isNull())
         return;
+    fitToSize(m_picture.sizePixels(pictureScale()));
+}
+
+void PictureBox::fitToArrivingPicture(QSize devicePixels)
+{
+    if (m_autoSize)
+        fitToSize(devicePixels);
+}
+
+void PictureBox::fitToSize(QSize device)
+{
     const int frame = 2 * borderPixels(m_border);
     // Rounded up, so that a picture of an odd number of device pixels fits whole.
-    const QSize device = m_picture.sizePixels(pictureScale());
     const QSize screen(int(std::ceil(device.width() / m_pixelRatio)),
                        int(std::ceil(device.height() / m_pixelRatio)));
     resize(screen + QSize(frame, frame));
@@ -321,7 +331,9 @@ void PictureBox::paintEvent(QPaintEvent *event)
     // The drawing and the picture are in device pixels: each is laid on the screen at its
     // size divided by the ratio, which the painter maps back one to one.
     const double ratio = m_pixelRatio;
-    if (!m_drawing.isNull()) {
+    if (m_arrival) {
+        paintArrivedRows(painter, QRectF(dirty.translated(-b, -b)));
+    } else if (!m_drawing.isNull()) {
         const QRectF dirtyInner(dirty.translated(-b, -b));
         const QRectF source = QRectF(dirtyInner.topLeft() * ratio, dirtyInner.size() * ratio)
                                   .intersected(QRectF(m_drawing.rect()));
@@ -333,6 +345,61 @@ void PictureBox::paintEvent(QPaintEvent *event)
     }
     painter.restore();
     drawFrame(painter);
+}
+
+void PictureBox::showArriving(picture::RowArrival *arrival)
+{
+    m_arrival = arrival;
+    m_arrivedRows.assign(size_t(std::max(0, arrival->pictureSize().height())), false);
+    rowsArrived();
+}
+
+void PictureBox::rowsArrived()
+{
+    if (!m_arrival)
+        return;
+    const int b = borderPixels(m_border);
+    for (const picture::RowBand &band : m_arrival->takeBands()) {
+        const int first = std::clamp(band.first, 0, int(m_arrivedRows.size()));
+        const int end = std::clamp(band.end(), first, int(m_arrivedRows.size()));
+        std::fill(m_arrivedRows.begin() + first, m_arrivedRows.begin() + end, true);
+        const int top = int(std::floor(first / m_pixelRatio));
+        const int bottom = int(std::ceil(end / m_pixelRatio));
+        update(QRect(b, b + top, innerPixels().width(), bottom - top));
+    }
+}
+
+void PictureBox::stopArriving()
+{
+    m_arrival = nullptr;
+    m_arrivedRows.clear();
+    update();
+}
+
+// Runs of finished rows are laid on the screen as the drawing is; the rest keeps the
+// background the caller filled.
+void PictureBox::paintArrivedRows(QPainter &painter, const QRectF &dirtyInner) const
+{
+    const double ratio = m_pixelRatio;
+    m_arrival->read([&](const QImage &pixels) {
+        const QRectF device = QRectF(dirtyInner.topLeft() * ratio, dirtyInner.size() * ratio)
+                                  .intersected(QRectF(QPointF(0, 0), m_arrival->pictureSize()))
+                                  .intersected(QRectF(pixels.rect()));
+        const int last = std::min(int(std::ceil(device.bottom())), int(m_arrivedRows.size()));
+        for (int y = int(std::floor(device.top())); y < last;) {
+            if (!m_arrivedRows[size_t(y)]) {
+                ++y;
+                continue;
+            }
+            int end = y;
+            while (end < last && m_arrivedRows[size_t(end)])
+                ++end;
+            const QRectF source(device.left(), y, device.width(), end - y);
+            painter.drawImage(QRectF(source.topLeft() / ratio, source.size() / ratio), pixels,
+                              source);
+            y = end;
+        }
+    });
 }
 
 void PictureBox::drawFrame(QPainter &painter) const

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "picture/picture.h"
+#include "picture/rowarrival.h"
 #include "runtime/twips.h"
 
 #include <QColor>
 #include <QImage>
 #include <QWidget>
+#include <vector>
 
 namespace lumora::runtime {
 
@@ -69,6 +71,17 @@ public:
 
     const picture::Picture &picture() const { return m_picture; }
     void setPicture(const picture::Picture &picture);
+    // An auto-sized box takes the size of a picture of `devicePixels` whose reading has begun,
+    // holding no picture until it is given one.
+    void fitToArrivingPicture(QSize devicePixels);
+
+    // Shows the rows of `arrival` at the top left as they are finished, over the background,
+    // until stopArriving; `arrival` must outlive that. The drawing is left alone meanwhile.
+    void showArriving(picture::RowArrival *arrival);
+    // Takes the bands finished since the last call and paints them.
+    void rowsArrived();
+    void stopArriving();
+    bool isArriving() const { return m_arrival != nullptr; }
 
     // What is drawn on the box: the background colour, its Picture and the persistent
     // drawing, at the box's inner size in device pixels (`drawingPixels`).
@@ -93,6 +106,8 @@ private:
     // filled first.
     QImage &drawing(bool covered = false);
     void drawFrame(QPainter &painter) const;
+    void paintArrivedRows(QPainter &painter, const QRectF &dirtyInner) const;
+    void fitToSize(QSize devicePixels);
 
     TwipScale m_scale;
     double m_pixelRatio;
@@ -101,6 +116,8 @@ private:
     QColor m_backColor = QColor(0xE0, 0xE0, 0xE0);
     picture::Picture m_picture;
     QImage m_drawing; // null while nothing was painted since the last Cls
+    picture::RowArrival *m_arrival = nullptr;
+    std::vector<bool> m_arrivedRows; // device rows of the arriving picture shown so far
 };
 
 } // namespace lumora::runtime

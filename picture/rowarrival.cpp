@@ -1,0 +1,90 @@
+#include "picture/rowarrival.h"
+
+namespace lumora::picture {
+
+void RowArrival::begin(const QImage &pixels, QSize picture)
+{
+    {
+        std::unique_lock pixelsLock(m_pixelsLock);
+        // A view, so that the decoder's own image stays unshared and is written in place.
+        m_view = QImage(pixels.constBits(), pixels.width(), pixels.height(), pixels.bytesPerLine(),
+                        pixels.format());
+    }
+    std::lock_guard lock(m_mutex);
+    m_picture = picture;
+    m_begun = true;
+    m_changed.notify_all();
+}
+
+void RowArrival::finished(RowBand band)
+{
+    if (band.count <= 0)
+        return;
+    std::lock_guard lock(m_mutex);
+    // Decoders mostly go down in order: a band that continues the last one extends it.
+    if (!m_bands.empty() && m_bands.back().end() == band.first)
+        m_bands.back().count += band.count;
+    else
+        m_bands.push_back(band);
+    notifyLocked();
+}
+
+void RowArrival::notifyLocked()
+{
+    if (m_listener && !m_notified && !m_bands.empty()) {
+        m_notified = true;
+        m_listener();
+    }
+}
+
+void RowArrival::withdraw() noexcept
+{
+    std::unique_lock pixelsLock(m_pixelsLock);
+    m_view = QImage();
+}
+
+void RowArrival::end() noexcept
+{
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_changed.notify_all();
+}
+
+bool RowArrival::waitForBegin() const
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_begun || m_ended; });
+    return m_begun;
+}
+
+QSize RowArrival::pictureSize() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_picture;
+}
+
+void RowArrival::setListener(Listener listener)
+{
+    std::lock_guard lock(m_mutex);
+    m_listener = std::move(listener);
+    m_notified = false;
+    notifyLocked();
+}
+
+std::vector<RowBand> RowArrival::takeBands()
+{
+    std::lock_guard lock(m_mutex);
+    m_notified = false;
+    return std::exchange(m_bands, {});
+}
+
+bool RowArrival::read(const std::function<void(const QImage &)> &paint) const
+{
+    std::shared_lock pixelsLock(m_pixelsLock);
+    if (m_view.isNull())
+        return false;
+    paint(m_view);
+    return true;
+}
+
+} // namespace lumora::picture

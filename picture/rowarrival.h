@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QImage>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <shared_mutex>
+#include <vector>
+
+namespace lumora::picture {
+
+// Rows [first, first + count) of a picture.
+struct RowBand {
+    int first = 0;
+    int count = 0;
+    int end() const { return first + count; }
+};
+
+// A picture while its decoder fills it, so that it can be shown as it arrives. The decoding
+// thread announces the pixels it writes into (`begin`), then every band of rows it has
+// finished; the thread that shows the picture takes the bands and paints only finished rows.
+//
+// The viewer reads the pixels through `read`, never keeping them: a decode that fails
+// withdraws them before it frees them, and from then on `read` does nothing. A decode that
+// succeeds leaves them to its result, which keeps them alive.
+class RowArrival final {
+public:
+    using Listener = std::function<void()>;
+
+    // Decoding thread. `pixels` holds the picture at its top left, `picture` pixels of it.
+    void begin(const QImage &pixels, QSize picture);
+    void finished(RowBand band);
+    void withdraw() noexcept;
+    // The read is over, whatever became of it.
+    void end() noexcept;
+
+    // Viewing thread. Blocks until the pixels are announced or the read is over; true when
+    // there are pixels to show.
+    bool waitForBegin() const;
+    QSize pictureSize() const;
+    // `listener` runs on the decoding thread when bands are waiting, once until the next
+    // takeBands; at once when some wait already. Null stops it.
+    void setListener(Listener listener);
+    std::vector<RowBand> takeBands();
+    // Runs `paint` on the pixels unless they were withdrawn; returns whether it ran.
+    bool read(const std::function<void(const QImage &)> &paint) const;
+
+private:
+    void notifyLocked();
+
+    mutable std::shared_mutex m_pixelsLock;
+    QImage m_view; // a read-only view of the decoder's pixels; null once withdrawn
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    QSize m_picture;
+    bool m_begun = false;
+    bool m_ended = false;
+    std::vector<RowBand> m_bands;
+    Listener m_listener;
+    bool m_notified = false;
+};
+
+// Withdraws the pixels unless released: a decoder keeps one while it may fail.
+class ArrivalGuard final {
+public:
+    explicit ArrivalGuard(RowArrival *arrival) : m_arrival(arrival) {}
+    ~ArrivalGuard()
+    {
+        if (m_arrival)
+            m_arrival->withdraw();
+    }
+    ArrivalGuard(const ArrivalGuard &) = delete;
+    ArrivalGuard &operator=(const ArrivalGuard &) = delete;
+    void release() { m_arrival = nullptr; }
+
+private:
+    RowArrival *m_arrival;
+};
+
+} // namespace lumora::picture
