@@ -110,60 +110,66 @@ private:
     quint32 m_all = 0xFF;
 };
 
-QImage decodeIndexed(QByteArrayView bytes, const BmpHeader &header)
+QImage decodeIndexed(QByteArrayView bytes, const BmpHeader &header, RowProgress &progress)
 {
     const RowTable rows(bytes, header);
     QImage image = allocateBitmap(header, QImage::Format_RGB32);
     const int bits = header.bitCount;
     const int perByte = 8 / bits;
     const uchar mask = uchar((1 << bits) - 1);
-    for (int r = 0; r < header.height; ++r) {
-        const uchar *src = rows.row(r);
-        QRgb *dst = rowOf(image, imageRow(header, r));
+    progress.begin(image);
+    for (int y = 0; y < header.height; ++y) {
+        const uchar *src = rows.row(imageRow(header, y));
+        QRgb *dst = rowOf(image, y);
         if (bits == 8) {
             for (int x = 0; x < header.width; ++x)
                 dst[x] = header.palette[src[x]];
-            continue;
+        } else {
+            for (int x = 0; x < header.width; ++x) {
+                const int shift = 8 - bits * (x % perByte + 1);
+                dst[x] = header.palette[(src[x / perByte] >> shift) & mask];
+            }
         }
-        for (int x = 0; x < header.width; ++x) {
-            const int shift = 8 - bits * (x % perByte + 1);
-            dst[x] = header.palette[(src[x / perByte] >> shift) & mask];
-        }
+        progress.rowDone(y);
     }
     return image;
 }
 
-QImage decodeRgb24(QByteArrayView bytes, const BmpHeader &header)
+QImage decodeRgb24(QByteArrayView bytes, const BmpHeader &header, RowProgress &progress)
 {
     const RowTable rows(bytes, header);
     QImage image = allocateBitmap(header, QImage::Format_RGB32);
     const int width = header.width;
-    for (int r = 0; r < header.height; ++r) {
-        const uchar *src = rows.row(r);
-        QRgb *dst = rowOf(image, imageRow(header, r));
+    progress.begin(image);
+    for (int y = 0; y < header.height; ++y) {
+        const uchar *src = rows.row(imageRow(header, y));
+        QRgb *dst = rowOf(image, y);
         // Four bytes at a time where a fourth byte is there to read.
         for (int x = 0; x + 1 < width; ++x)
             dst[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 3 * x);
         const uchar *last = src + 3 * (width - 1);
         dst[width - 1] = qRgb(last[2], last[1], last[0]);
+        progress.rowDone(y);
     }
     return image;
 }
 
-QImage decodeOpaque32(QByteArrayView bytes, const BmpHeader &header)
+QImage decodeOpaque32(QByteArrayView bytes, const BmpHeader &header, RowProgress &progress)
 {
     const RowTable rows(bytes, header);
     QImage image = allocateBitmap(header, QImage::Format_RGB32);
-    for (int r = 0; r < header.height; ++r) {
-        const uchar *src = rows.row(r);
-        QRgb *dst = rowOf(image, imageRow(header, r));
+    progress.begin(image);
+    for (int y = 0; y < header.height; ++y) {
+        const uchar *src = rows.row(imageRow(header, y));
+        QRgb *dst = rowOf(image, y);
         for (int x = 0; x < header.width; ++x)
             dst[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 4 * x);
+        progress.rowDone(y);
     }
     return image;
 }
 
-QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header)
+QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header, RowProgress &progress)
 {
     const RowTable rows(bytes, header);
     const ChannelScale red(header.channels[0]);
@@ -180,9 +186,10 @@ QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header)
             colours[v] = qRgba(red(v), green(v), blue(v), alpha.present() ? alpha(v) : 255);
     }
     AlphaTally tally;
-    for (int r = 0; r < header.height; ++r) {
-        const uchar *src = rows.row(r);
-        QRgb *dst = rowOf(image, imageRow(header, r));
+    progress.begin(image);
+    for (int y = 0; y < header.height; ++y) {
+        const uchar *src = rows.row(imageRow(header, y));
+        QRgb *dst = rowOf(image, y);
         for (int x = 0; x < header.width; ++x) {
             QRgb colour;
             if (header.bitCount == 16) {
@@ -194,6 +201,7 @@ QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header)
             tally.add(qAlpha(colour));
             dst[x] = colour;
         }
+        progress.rowDone(y);
     }
     if (alpha.present())
         tally.finish(image);
@@ -204,7 +212,7 @@ QImage decodeMasked(QByteArrayView bytes, const BmpHeader &header)
 // light. kOne is 1.0 in that notation.
 constexpr int kOne = 1 << 13;
 
-QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header)
+QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header, RowProgress &progress)
 {
     const RowTable rows(bytes, header);
     std::vector<uchar> encode(kOne + 1);
@@ -217,9 +225,10 @@ QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header)
     const auto clamp = [](qint16 v) { return std::clamp<int>(v, 0, kOne); };
     QImage image = allocateBitmap(header, QImage::Format_ARGB32);
     AlphaTally tally;
-    for (int r = 0; r < header.height; ++r) {
-        const uchar *src = rows.row(r);
-        QRgb *dst = rowOf(image, imageRow(header, r));
+    progress.begin(image);
+    for (int y = 0; y < header.height; ++y) {
+        const uchar *src = rows.row(imageRow(header, y));
+        QRgb *dst = rowOf(image, y);
         for (int x = 0; x < header.width; ++x) {
             const uchar *p = src + 8 * x;
             const int b = clamp(qFromLittleEndian<qint16>(p));
@@ -229,6 +238,7 @@ QImage decodeRgba64(QByteArrayView bytes, const BmpHeader &header)
             tally.add(quint32(a));
             dst[x] = qRgba(encode[size_t(red)], encode[size_t(g)], encode[size_t(b)], a);
         }
+        progress.rowDone(y);
     }
     tally.finish(image);
     return image;
@@ -261,7 +271,7 @@ QImage decodeEmbedded(QByteArrayView bytes, const BmpHeader &header)
                                                          : QImage::Format_RGB32);
 }
 
-QImage decodePixels(QByteArrayView bytes, const BmpHeader &header)
+QImage decodePixels(QByteArrayView bytes, const BmpHeader &header, RowProgress &progress)
 {
     switch (header.coding) {
     case BmpCoding::Rle4:
@@ -276,34 +286,43 @@ QImage decodePixels(QByteArrayView bytes, const BmpHeader &header)
     }
     switch (header.bitCount) {
     case 24:
-        return decodeRgb24(bytes, header);
+        return decodeRgb24(bytes, header, progress);
     case 64:
-        return decodeRgba64(bytes, header);
+        return decodeRgba64(bytes, header, progress);
     case 16:
     case 32: {
         const BmpChannel &r = header.channels[0];
         const bool plain = header.bitCount == 32 && r.mask == 0xFF0000 &&
                            header.channels[1].mask == 0xFF00 && header.channels[2].mask == 0xFF &&
                            header.channels[3].bits == 0;
-        return plain ? decodeOpaque32(bytes, header) : decodeMasked(bytes, header);
+        return plain ? decodeOpaque32(bytes, header, progress)
+                     : decodeMasked(bytes, header, progress);
     }
     default:
-        return decodeIndexed(bytes, header);
+        return decodeIndexed(bytes, header, progress);
     }
 }
 
 } // namespace
 
-QImage decodeBmp(QByteArrayView bytes)
+QImage decodeBmp(QByteArrayView bytes, RowArrival *arrival, const std::atomic<bool> *cancelled)
 {
-    return decodeBmpPixels(bytes, readBmpHeader(bytes));
+    return decodeBmpPixels(bytes, readBmpHeader(bytes), arrival, cancelled);
 }
 
-QImage decodeBmpPixels(QByteArrayView bytes, const BmpHeader &header)
+QImage decodeBmpPixels(QByteArrayView bytes, const BmpHeader &header, RowArrival *arrival,
+                       const std::atomic<bool> *cancelled)
 {
-    QImage image = decodePixels(bytes, header);
+    // Whoever shows the rows stops reading them before a failed decode frees them.
+    ArrivalGuard shown(arrival);
+    RowProgress progress(arrival, cancelled);
+    QImage image = decodePixels(bytes, header, progress);
+    progress.flush();
     if (header.coding != BmpCoding::Jpeg && header.coding != BmpCoding::Png)
         convertToSrgb(image, header.iccProfile);
+    if (arrival)
+        arrival->settle(image);
+    shown.release();
     return image;
 }
 

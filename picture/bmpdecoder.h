@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/bmpformat.h"
+#include "picture/rowarrival.h"
 
 #include <QByteArrayView>
 #include <QImage>
@@ -17,10 +18,14 @@ namespace lumora::picture {
 // Refuses (RuntimeError, errors::InvalidPicture) what readBmpHeader refuses, pixel data cut
 // short, and RLE data that ends before its end-of-picture mark while rows are still missing.
 // Runs past the end of a row are clipped, and nothing beyond the picture itself is allocated.
-QImage decodeBmp(QByteArrayView bytes);
+// With an `arrival`, uncompressed rows are announced top down as they are decoded, whichever
+// way the file stores them; a read whose `cancelled` turns true is refused within a few rows.
+QImage decodeBmp(QByteArrayView bytes, RowArrival *arrival = nullptr,
+                 const std::atomic<bool> *cancelled = nullptr);
 
 // Decodes the pixels `header` describes inside `bytes`: those of a file (readBmpHeader) or of
 // a bitmap packed in memory (readPackedDibHeader), as decodeBmp does, and a PNG inside one.
-QImage decodeBmpPixels(QByteArrayView bytes, const BmpHeader &header);
+QImage decodeBmpPixels(QByteArrayView bytes, const BmpHeader &header, RowArrival *arrival = nullptr,
+                       const std::atomic<bool> *cancelled = nullptr);
 
 } // namespace lumora::picture

@@ -76,8 +76,10 @@ struct FrameGeometry {
 // four passes of an interlaced frame.
 class PixelSink final {
 public:
-    PixelSink(QImage &canvas, const FrameGeometry &frame, const Palette &colours)
-        : m_canvas(canvas), m_frame(frame), m_colours(colours)
+    PixelSink(QImage &canvas, const FrameGeometry &frame, const Palette &colours,
+              RowArrival *arrival, const std::atomic<bool> *cancelled)
+        : m_canvas(canvas), m_frame(frame), m_colours(colours), m_arrival(arrival),
+          m_cancelled(cancelled)
     {
         m_rowsLeft = frame.width > 0 ? frame.height : 0;
         if (m_rowsLeft > 0)
@@ -101,9 +103,17 @@ private:
         return reinterpret_cast<QRgb *>(m_canvas.scanLine(m_frame.top + m_y)) + m_frame.left;
     }
 
+    // Rows between two looks at whether the read is still wanted.
+    static constexpr int kRowsBetweenCancelChecks = 64;
+
     void nextRow()
     {
         m_x = 0;
+        if (m_arrival)
+            m_arrival->finished({m_frame.top + m_y, 1});
+        if (m_cancelled && m_rowsLeft % kRowsBetweenCancelChecks == 0 &&
+            m_cancelled->load(std::memory_order_relaxed))
+            refusePicture();
         if (--m_rowsLeft == 0)
             return;
         if (!m_frame.interlaced) {
@@ -127,6 +137,8 @@ private:
     QImage &m_canvas;
     const FrameGeometry &m_frame;
     const Palette &m_colours;
+    RowArrival *m_arrival;
+    const std::atomic<bool> *m_cancelled;
     QRgb *m_line = nullptr;
     int m_x = 0;
     int m_y = 0;
@@ -268,7 +280,7 @@ int skipToFrame(ByteReader &in)
 
 } // namespace
 
-QImage decodeGif(QByteArrayView bytes)
+QImage decodeGif(QByteArrayView bytes, RowArrival *arrival, const std::atomic<bool> *cancelled)
 {
     ByteReader in(bytes);
     const Screen screen = readScreen(in);
@@ -298,9 +310,18 @@ QImage decodeGif(QByteArrayView bytes)
     QImage canvas =
         allocateZeroedImage(QSize(canvasWidth, canvasHeight),
                             opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    PixelSink sink(canvas, frame, colours);
+    // Whoever shows the rows stops reading them before a failed decode frees them.
+    ArrivalGuard shown(arrival);
+    if (arrival) {
+        arrival->begin(canvas, canvas.size());
+        // What the frame leaves of the screen is transparent from the start.
+        arrival->finished({0, std::min(frame.top, canvasHeight)});
+        arrival->finished({frame.top + frame.height, canvasHeight - frame.top - frame.height});
+    }
+    PixelSink sink(canvas, frame, colours, arrival, cancelled);
     if (!sink.full())
         decodeLzw(in, sink);
+    shown.release();
     return canvas;
 }
 

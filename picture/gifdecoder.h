@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picture/rowarrival.h"
+
 #include <QByteArrayView>
 #include <QImage>
 
@@ -13,6 +15,9 @@ namespace lumora::picture {
 // Refuses (RuntimeError, errors::InvalidPicture) a file without a frame, a frame whose data
 // ends before its last pixel or holds an invalid LZW code, and a screen larger than
 // kMaxPicturePixels. Nothing is allocated beyond the picture itself and a few kilobytes.
-QImage decodeGif(QByteArrayView bytes);
+// With an `arrival`, each row is announced as it is decoded (an interlaced frame's in the
+// order of its passes); a read whose `cancelled` turns true is refused within a few rows.
+QImage decodeGif(QByteArrayView bytes, RowArrival *arrival = nullptr,
+                 const std::atomic<bool> *cancelled = nullptr);
 
 } // namespace lumora::picture

@@ -62,7 +62,7 @@ Picture decodeBytes(QByteArrayView bytes, const LoadOptions &options, JpegBytes 
         }
         return Picture(decodeJpeg(bytes, {}, options.cancelled, kind, options.arrival));
     default:
-        return Picture(decodeRaster(bytes, format));
+        return Picture(decodeRaster(bytes, format, options));
     }
 }
 

@@ -10,15 +10,15 @@ namespace lumora::picture {
 // Qt's QImageReader is not on this path (its JPEG, GIF and BMP handlers, their format
 // guessing and their 128 MB allocation limit): each reader here checks kMaxPicturePixels
 // against the declared size itself, before it allocates anything.
-QImage decodeRaster(QByteArrayView bytes, PictureFormat format)
+QImage decodeRaster(QByteArrayView bytes, PictureFormat format, const LoadOptions &options)
 {
     switch (format) {
     case PictureFormat::Jpeg:
-        return decodeJpeg(bytes);
+        return decodeJpeg(bytes, {}, options.cancelled, JpegBytes::Kept, options.arrival);
     case PictureFormat::Gif:
-        return decodeGif(bytes);
+        return decodeGif(bytes, options.arrival, options.cancelled);
     case PictureFormat::Bmp:
-        return decodeBmp(bytes);
+        return decodeBmp(bytes, options.arrival, options.cancelled);
     default:
         refusePicture();
     }

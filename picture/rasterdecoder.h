@@ -15,6 +15,6 @@ namespace lumora::picture {
 // has transparent parts (a GIF's transparent colour, a BMP's alpha channel, pixels an RLE BMP
 // leaves undefined): the picture box paints it over its background colour. JPEG colours are
 // converted to sRGB when the file carries an ICC profile, and the EXIF orientation is applied.
-QImage decodeRaster(QByteArrayView bytes, PictureFormat format);
+QImage decodeRaster(QByteArrayView bytes, PictureFormat format, const LoadOptions &options = {});
 
 } // namespace lumora::picture

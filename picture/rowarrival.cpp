@@ -1,5 +1,7 @@
 #include "picture/rowarrival.h"
 
+#include "picture/picturelimits.h"
+
 namespace lumora::picture {
 
 void RowArrival::begin(const QImage &pixels, QSize picture)
@@ -41,6 +43,13 @@ void RowArrival::withdraw() noexcept
 {
     std::unique_lock pixelsLock(m_pixelsLock);
     m_view = QImage();
+}
+
+void RowArrival::settle(const QImage &result) noexcept
+{
+    std::unique_lock pixelsLock(m_pixelsLock);
+    if (m_view.constBits() != result.constBits())
+        m_view = QImage();
 }
 
 void RowArrival::end() noexcept
@@ -85,6 +94,35 @@ bool RowArrival::read(const std::function<void(const QImage &)> &paint) const
         return false;
     paint(m_view);
     return true;
+}
+
+namespace {
+// Rows announced at once, and rows between two looks at whether the read is still wanted.
+constexpr int kRowsPerBand = 16;
+constexpr int kRowsBetweenCancelChecks = 64;
+} // namespace
+
+void RowProgress::begin(const QImage &image)
+{
+    if (m_arrival)
+        m_arrival->begin(image, image.size());
+}
+
+void RowProgress::rowDone(int y)
+{
+    m_end = y + 1;
+    if (m_cancelled && m_end % kRowsBetweenCancelChecks == 0 &&
+        m_cancelled->load(std::memory_order_relaxed))
+        refusePicture();
+    if (m_end - m_first >= kRowsPerBand)
+        flush();
+}
+
+void RowProgress::flush()
+{
+    if (m_arrival && m_end > m_first)
+        m_arrival->finished({m_first, m_end - m_first});
+    m_first = m_end;
 }
 
 } // namespace lumora::picture

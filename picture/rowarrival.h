@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -31,6 +32,8 @@ public:
     void begin(const QImage &pixels, QSize picture);
     void finished(RowBand band);
     void withdraw() noexcept;
+    // The decode ended with `result`: the pixels announced are withdrawn unless they are its.
+    void settle(const QImage &result) noexcept;
     // The read is over, whatever became of it.
     void end() noexcept;
 
@@ -76,6 +79,27 @@ public:
 
 private:
     RowArrival *m_arrival;
+};
+
+// What a decoder that fills rows top down tells the arrival, a band at a time, and where it
+// notices that nobody waits for its result any more (it then refuses the picture).
+class RowProgress final {
+public:
+    RowProgress(RowArrival *arrival, const std::atomic<bool> *cancelled)
+        : m_arrival(arrival), m_cancelled(cancelled)
+    {
+    }
+    void begin(const QImage &image);
+    // Row `y` is whole; rows come in order.
+    void rowDone(int y);
+    // The rows are all done; with a RowArrival, the bands left are announced.
+    void flush();
+
+private:
+    RowArrival *m_arrival;
+    const std::atomic<bool> *m_cancelled;
+    int m_first = 0; // the first row not yet announced
+    int m_end = 0;
 };
 
 } // namespace lumora::picture
