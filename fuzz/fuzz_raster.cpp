@@ -12,6 +12,7 @@
 #include "picture/loadpicture.h"
 #include "picture/rasterdecoder.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,6 +30,38 @@ static bool isHugeJpeg(QByteArrayView bytes)
     }
 }
 
+// Reads the bytes as File Open does, announcing bands of rows, and gives up after as many
+// bands as the input's last byte says (or never): wherever a reader is told to stop, it must
+// stop cleanly, and the pixels it announced stay readable exactly while they live.
+static void readBandByBand(QByteArrayView bytes)
+{
+    using lumora::picture::RowArrival;
+    const int stopAfter = bytes.isEmpty() ? 0 : uchar(bytes.back()) % 32;
+    std::atomic<bool> cancelled{stopAfter == 0};
+    RowArrival arrival;
+    int bands = 0;
+    arrival.setListener([&] {
+        for (const lumora::picture::RowBand &band : arrival.takeBands()) {
+            (void)band;
+            if (++bands == stopAfter)
+                cancelled.store(true);
+        }
+        // Reading what was announced while the decode goes on.
+        arrival.read([](const QImage &pixels) { (void)pixels.pixel(0, 0); });
+    });
+    lumora::picture::LoadOptions options;
+    options.arrival = &arrival;
+    options.cancelled = &cancelled;
+    try {
+        const lumora::picture::Picture picture = lumora::picture::decodePicture(bytes, options);
+        arrival.read([](const QImage &pixels) {
+            (void)pixels.pixel(pixels.width() - 1, pixels.height() - 1);
+        });
+    } catch (const RuntimeError &) {
+    }
+    arrival.setListener(nullptr);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -44,5 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)lumora::picture::decodePicture(bytes);
     } catch (const RuntimeError &) {
     }
+    readBandByBand(bytes);
     return 0;
 }

@@ -22,21 +22,31 @@ void RowArrival::finished(RowBand band)
 {
     if (band.count <= 0)
         return;
-    std::lock_guard lock(m_mutex);
-    // Decoders mostly go down in order: a band that continues the last one extends it.
-    if (!m_bands.empty() && m_bands.back().end() == band.first)
-        m_bands.back().count += band.count;
-    else
-        m_bands.push_back(band);
-    notifyLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        // Decoders mostly go down in order: a band that continues the last one extends it.
+        if (!m_bands.empty() && m_bands.back().end() == band.first)
+            m_bands.back().count += band.count;
+        else
+            m_bands.push_back(band);
+    }
+    notify();
 }
 
-void RowArrival::notifyLocked()
+bool RowArrival::takeNotice()
 {
-    if (m_listener && !m_notified && !m_bands.empty()) {
-        m_notified = true;
+    std::lock_guard lock(m_mutex);
+    if (!m_hasListener || m_notified || m_bands.empty())
+        return false;
+    m_notified = true;
+    return true;
+}
+
+void RowArrival::notify()
+{
+    std::lock_guard listenerLock(m_listenerMutex);
+    if (m_listener && takeNotice())
         m_listener();
-    }
 }
 
 void RowArrival::withdraw() noexcept
@@ -74,10 +84,14 @@ QSize RowArrival::pictureSize() const
 
 void RowArrival::setListener(Listener listener)
 {
-    std::lock_guard lock(m_mutex);
-    m_listener = std::move(listener);
-    m_notified = false;
-    notifyLocked();
+    {
+        std::lock_guard listenerLock(m_listenerMutex);
+        std::lock_guard lock(m_mutex);
+        m_hasListener = listener != nullptr;
+        m_listener = std::move(listener);
+        m_notified = false;
+    }
+    notify();
 }
 
 std::vector<RowBand> RowArrival::takeBands()

@@ -42,14 +42,17 @@ public:
     bool waitForBegin() const;
     QSize pictureSize() const;
     // `listener` runs on the decoding thread when bands are waiting, once until the next
-    // takeBands; at once when some wait already. Null stops it.
+    // takeBands (which it may call itself); at once when some wait already. Null stops it:
+    // once setListener returns, the old listener is not running and never runs again.
     void setListener(Listener listener);
     std::vector<RowBand> takeBands();
     // Runs `paint` on the pixels unless they were withdrawn; returns whether it ran.
     bool read(const std::function<void(const QImage &)> &paint) const;
 
 private:
-    void notifyLocked();
+    // Whether the listener is to be told of waiting bands; marks it told.
+    bool takeNotice();
+    void notify();
 
     mutable std::shared_mutex m_pixelsLock;
     QImage m_view; // a read-only view of the decoder's pixels; null once withdrawn
@@ -60,8 +63,11 @@ private:
     bool m_begun = false;
     bool m_ended = false;
     std::vector<RowBand> m_bands;
-    Listener m_listener;
     bool m_notified = false;
+
+    std::mutex m_listenerMutex; // held while the listener runs
+    Listener m_listener;
+    bool m_hasListener = false; // guarded by m_mutex
 };
 
 // Withdraws the pixels unless released: a decoder keeps one while it may fail.
