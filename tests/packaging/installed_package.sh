@@ -42,7 +42,7 @@ depends=$(field Depends)
 echo "Depends: $depends"
 for needed in libc6 libqt6core6 libqt6widgets6 libqt6help6 libqt6printsupport6 libjpeg62-turbo \
     qt6-qpa-plugins libqt6sql6-sqlite xdg-utils fonts-liberation2; do
-    [[ ",$depends," =~ [,\ ]$needed[\ ,\(] ]] || fail "Depends lacks $needed"
+    [[ ",$depends," =~ [,\ ]${needed}[\ ,\(] ]] || fail "Depends lacks $needed"
 done
 
 # Everything lies in the standard places under /usr, and nothing else is shipped.
