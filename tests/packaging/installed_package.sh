@@ -4,7 +4,9 @@
 # description pass the freedesktop validators, and the program started from the scratch root
 # comes up and finds its own help file there. The desktop entry offers Lumora for the types
 # that shared-mime-info gives real JPEG, GIF, BMP and WMF files, and the session bus starts the
-# program through the installed D-Bus service to open a picture, as file managers do.
+# program through the installed D-Bus service to open a picture, as file managers do. Debian's
+# package checker finds no fault in it, and its manual page renders and lists every option the
+# program's --help gives.
 # Usage: installed_package.sh <build folder> <folder for screenshots>
 set -euo pipefail
 source "$(cd "$(dirname "$0")" && pwd)/../support/xvfb-lib.sh"
@@ -28,6 +30,9 @@ debs=("$scratch"/out/lumora_*.deb)
 [[ ${#debs[@]} == 1 && -f "${debs[0]}" ]] || fail "cpack wrote no single lumora_*.deb"
 deb="${debs[0]}"
 echo "package $(basename "$deb"), $(stat -c %s "$deb") bytes"
+# Its notes (I:) are left to the report; an error or a warning fails.
+lint=$(lintian --fail-on error,warning "$deb" 2>&1) ||
+    { printf '%s\n' "$lint" >&2; fail "lintian finds errors or warnings in the package"; }
 
 # What apt pulls in by name: the linked libraries and what the program loads or starts itself.
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -37,7 +42,7 @@ depends=$(field Depends)
 echo "Depends: $depends"
 for needed in libc6 libqt6core6 libqt6widgets6 libqt6help6 libqt6printsupport6 libjpeg62-turbo \
     qt6-qpa-plugins libqt6sql6-sqlite xdg-utils fonts-liberation2; do
-    [[ ",$depends," =~ [,\ ]$needed[\ ,\(] ]] || fail "Depends lacks $needed"
+    [[ ",$depends," =~ [,\ ]${needed}[\ ,\(] ]] || fail "Depends lacks $needed"
 done
 
 # Everything lies in the standard places under /usr, and nothing else is shipped.
@@ -45,6 +50,7 @@ while read -r path; do
     case "$path" in
     ./usr/bin/lumora | ./usr/share/lumora/* | ./usr/share/applications/* | \
         ./usr/share/metainfo/* | ./usr/share/icons/hicolor/* | ./usr/share/doc/lumora/* | \
+        ./usr/share/man/man1/lumora.1.gz | \
         ./usr/share/dbus-1/services/org.example.lumora.service) ;;
     *) fail "unexpected file in the package: $path" ;;
     esac
@@ -57,7 +63,7 @@ desktop="$share/applications/org.example.lumora.desktop"
 metainfo="$share/metainfo/org.example.lumora.metainfo.xml"
 service="$share/dbus-1/services/org.example.lumora.service"
 for file in "$root/usr/bin/lumora" "$share/lumora/lumora.hlp" "$desktop" "$metainfo" \
-    "$service" "$share/doc/lumora/copyright"; do
+    "$service" "$share/doc/lumora/copyright" "$share/doc/lumora/changelog.gz"; do
     [[ -f "$file" ]] || fail "missing ${file#"$root"}"
 done
 for size in 48 64 128 256; do
@@ -90,6 +96,15 @@ for sample in "$samples"/sample.*; do
 done
 grep -qx 'Icon=lumora' "$desktop" || fail "the desktop entry names another icon"
 grep -q "<release version=\"$(field Version)\"" "$metainfo" || fail "metainfo lacks this release"
+page=$(LC_ALL=C MANWIDTH=80 man -l "$share/man/man1/lumora.1.gz" 2>&1) || fail "man: $page"
+[[ "$page" == *$'NAME\n       lumora - picture viewer'* ]] || fail "the manual page names no lumora: $page"
+options=$("$root/usr/bin/lumora" --help | sed -n 's/^  \(-[^ ].*\)/\1/p' | sed 's/  .*//' |
+    tr ',' '\n' | tr -d ' ')
+(($(wc -w <<<"$options") >= 3)) || fail "no options read from lumora --help: $options"
+for option in $options; do
+    [[ "$page" =~ (^|[^-a-z])"$option"($|[^-a-z]) ]] ||
+        fail "the manual page lacks $option, which --help lists"
+done
 missing=$(ldd "$root/usr/bin/lumora" | grep 'not found' || true)
 [[ -z "$missing" ]] || fail "unresolved libraries: $missing"
 
