@@ -5,6 +5,7 @@
 // before refusing it would fail with "Out of memory" (error 7) there instead of refusing the
 // file as invalid (error 481); one that allocated more than one bitmap of the declared size
 // would not fit. The child also reports how much resident memory the decode added.
+#include "picture/imagememory.h"
 #include "picture/loadpicture.h"
 #include "picture/memorybudget.h"
 
@@ -16,10 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <algorithm>
 #include <functional>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define LUMORA_ASAN 1
@@ -231,6 +235,18 @@ QByteArray encodeGradient(int width, int height)
     return jpeg + cjpeg.readAllStandardOutput();
 }
 
+// The bytes of `image`'s pixels that are in memory (pages of a mapping never touched are not).
+qint64 residentPixelBytes(const QImage &image)
+{
+    const long page = sysconf(_SC_PAGESIZE);
+    const auto start = reinterpret_cast<quintptr>(image.constBits()) / page * page;
+    const auto end = reinterpret_cast<quintptr>(image.constBits()) + image.sizeInBytes();
+    std::vector<unsigned char> pages((end - start + page - 1) / page);
+    if (mincore(reinterpret_cast<void *>(start), end - start, pages.data()) != 0)
+        return -1;
+    return page * std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; });
+}
+
 QRgb gradientAt(QPoint p, QSize size)
 {
     return qRgb(p.x() * 255 / (size.width() - 1), p.y() * 255 / (size.height() - 1), 128);
@@ -249,6 +265,7 @@ private slots:
     void smallFilesDeclaringBigPictures();
     void bigPictures_data();
     void bigPictures();
+    void pageHelperFollowsTheRows();
 };
 
 void TestPictureLimits::initTestCase()
@@ -365,6 +382,30 @@ void TestPictureLimits::bigPictures()
         QVERIFY2(testing::coloursNear(report.sample.pixel(i, 0), gradientAt(source[i], size), 6),
                  qPrintable(QStringLiteral("pixel %1").arg(i)));
     }
+}
+
+// A decoder's image is made ready only a few megabytes past the rows it reported, so a file
+// whose data ends early commits no more than it holds; each report lets the helper go on.
+void TestPictureLimits::pageHelperFollowsTheRows()
+{
+    const QSize size(8192, 8192); // 256 MiB, 32 KiB a row
+    const QImage image = allocateZeroedImage(size, QImage::Format_RGB32, Filling::Rows);
+    const auto readyBeyond = [&](int rows) {
+        return residentPixelBytes(image) - qint64(rows) * image.bytesPerLine();
+    };
+    QTRY_VERIFY(readyBeyond(0) >= 16 * kMiB);
+    QVERIFY(readyBeyond(0) <= 72 * kMiB);
+    noteRowsFilled(image, 4096);
+    QTRY_VERIFY(readyBeyond(4096) >= 16 * kMiB);
+    QVERIFY(readyBeyond(4096) <= 72 * kMiB);
+    noteRowsFilled(image, 1000); // going back says nothing new
+    noteRowsFilled(image, size.height());
+    QTRY_COMPARE(residentPixelBytes(image), image.sizeInBytes());
+
+    const QImage painted = allocateZeroedImage(size, QImage::Format_RGB32);
+    QTRY_COMPARE(residentPixelBytes(painted), painted.sizeInBytes());
+    const QImage sparse = allocateZeroedImage(size, QImage::Format_RGB32, Filling::Sparse);
+    QCOMPARE(residentPixelBytes(sparse), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPictureLimits)
