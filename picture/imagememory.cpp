@@ -30,7 +30,7 @@ constexpr size_t kPageBytes = size_t(4) << 10;
 // What the helper thread makes ready at a time, ahead of the thread that fills the image.
 constexpr size_t kPopulateChunkBytes = size_t(4) << 20;
 // How far the helper may go past the rows an image is known to hold (see noteRowsFilled).
-constexpr size_t kPopulateAheadBytes = size_t(64) << 20;
+constexpr size_t kPopulateAheadBytes = size_t(32) << 20;
 struct Mapping {
     void *address;
     size_t length;
