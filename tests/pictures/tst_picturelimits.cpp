@@ -11,6 +11,7 @@
 
 #include "base/runtimeerror.h"
 #include "tests/pictures/picturecompare.h"
+#include "tests/support/imagemagick.h"
 
 #include <QFile>
 #include <QProcess>
@@ -72,6 +73,7 @@ struct Report {
     int error = 0;
     QSize size;
     qint64 residentGrowth = 0; // bytes
+    qint64 peakGrowth = 0;     // bytes, of the peak resident size over the decode
     QImage sample;             // a few pixels, for the parent to check
 };
 
@@ -105,6 +107,7 @@ Report runLimited(qint64 headroom, const std::function<Picture()> &load,
         } catch (...) {
             message = "refused -1";
         }
+        message += ' ' + QByteArray::number((statusKiB("VmHWM:") - before) * 1024);
         const ssize_t written = write(channel[1], message.constData(), size_t(message.size()));
         _exit(written == message.size() ? 0 : 1);
     }
@@ -123,6 +126,7 @@ Report runLimited(qint64 headroom, const std::function<Picture()> &load,
     } else if (words[0] == "refused") {
         report.outcome = QStringLiteral("refused");
         report.error = words[1].toInt();
+        report.peakGrowth = words[2].toLongLong();
     } else {
         report.outcome = QStringLiteral("decoded");
         report.size = QSize(words[1].toInt(), words[2].toInt());
@@ -149,10 +153,11 @@ void patchLittleEndian32(QByteArray &bytes, qsizetype at, quint32 value)
     qToLittleEndian(value, bytes.data() + at);
 }
 
-QByteArray jpegWithFrame(int width, int height)
+QByteArray jpegWithFrame(int width, int height, const char *file = "j-baseline-420.jpg",
+                         char frameMarker = char(0xC0))
 {
-    QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
-    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    QByteArray jpeg = readFile(corpus(QString::fromLatin1(file)));
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF") + frameMarker);
     patchBigEndian16(jpeg, sof + 5, quint16(height));
     patchBigEndian16(jpeg, sof + 7, quint16(width));
     return jpeg;
@@ -197,6 +202,31 @@ QByteArray gifWithScreen(int width, int height)
     QByteArray gif = readFile(corpus(QStringLiteral("g-basic.gif")));
     qToLittleEndian(quint16(width), gif.data() + 6);
     qToLittleEndian(quint16(height), gif.data() + 8);
+    return gif;
+}
+
+// The first frame's descriptor: after the screen, its colour table and any extensions.
+qsizetype gifFrameAt(const QByteArray &gif)
+{
+    qsizetype at = 13 + ((gif[10] & 0x80) ? 3 * (2 << (gif[10] & 7)) : 0);
+    while (gif[at] == 0x21) {
+        for (at += 2; gif[at] != 0; at += 1 + uchar(gif[at])) {
+        }
+        ++at;
+    }
+    return at;
+}
+
+// The screen and the first frame both `width` x `height`, the frame's data as it was.
+QByteArray gifWithFrame(int width, int height, QByteArray gif = {})
+{
+    if (gif.isEmpty())
+        gif = readFile(corpus(QStringLiteral("g-basic.gif")));
+    const qsizetype frame = gifFrameAt(gif);
+    for (const qsizetype at : {qsizetype(6), frame + 5}) {
+        qToLittleEndian(quint16(width), gif.data() + at);
+        qToLittleEndian(quint16(height), gif.data() + at + 2);
+    }
     return gif;
 }
 
@@ -265,6 +295,8 @@ private slots:
     void smallFilesDeclaringBigPictures();
     void bigPictures_data();
     void bigPictures();
+    void dataEndingEarlyCommitsLittle_data();
+    void dataEndingEarlyCommitsLittle();
     void pageHelperFollowsTheRows();
     void fileSizes_data();
     void fileSizes();
@@ -281,6 +313,10 @@ void TestPictureLimits::bombs_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("JPEG of 65000 x 65000") << jpegWithFrame(65000, 65000);
+    QTest::newRow("JPEG of 65500 x 65500, the format's most") << jpegWithFrame(65500, 65500);
+    QTest::newRow("sequential arithmetic JPEG of 20000 x 20000")
+        << jpegWithFrame(20000, 20000, "j-arithmetic.jpg", 0xC9);
+    QTest::newRow("GIF of 65535 x 65535 with a frame as big") << gifWithFrame(65535, 65535);
     QTest::newRow("JPEG of 16000 x 16000 in 5 KB (under the pixel limit)")
         << jpegWithFrame(16000, 16000);
     const QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
@@ -293,6 +329,7 @@ void TestPictureLimits::bombs_data()
     QTest::newRow("BMP of 100000 x 100000") << bmpWithSize(100000, 100000);
     QTest::newRow("BMP of 2^31 - 1 square") << bmpWithSize(0x7FFFFFFF, 0x7FFFFFFF);
     QTest::newRow("RLE BMP of 30000 x 30000") << rleBmp(30000, 30000, 10);
+    QTest::newRow("RLE BMP of 2^31 - 1 square") << rleBmp(0x7FFFFFFF, 0x7FFFFFFF, 10);
     // Found by the fuzzer: 378 bytes declaring 144 megapixels, progressive and arithmetic-coded,
     // which would have kept a coefficient buffer of 400 MB besides the picture.
     QTest::newRow("progressive arithmetic JPEG of 10593 x 13629 in 378 bytes")
@@ -384,6 +421,43 @@ void TestPictureLimits::bigPictures()
         QVERIFY2(testing::coloursNear(report.sample.pixel(i, 0), gradientAt(source[i], size), 6),
                  qPrintable(QStringLiteral("pixel %1").arg(i)));
     }
+}
+
+void TestPictureLimits::dataEndingEarlyCommitsLittle_data()
+{
+    QTest::addColumn<QString>("made");  // what ImageMagick makes: 200 rows of noise
+    QTest::addColumn<QByteArray>("as"); // patched to declare 12000 x 12000
+    QTest::newRow("JPEG") << QStringLiteral("noise.jpg") << QByteArray("jpeg");
+    QTest::newRow("GIF") << QStringLiteral("noise.gif") << QByteArray("gif");
+}
+
+// A file whose data passes every check made before the picture is allocated, but ends after
+// 200 of the 12,000 rows it declares: refused, with its 576 MB picture allocated but barely
+// touched (the rows decoded and the page helper's few megabytes ahead of them).
+void TestPictureLimits::dataEndingEarlyCommitsLittle()
+{
+    QFETCH(QString, made);
+    QFETCH(QByteArray, as);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(made);
+    QVERIFY(testing::makePicture(path, 12000, 200, QStringLiteral("gray"),
+                                 {QStringLiteral("-seed"), QStringLiteral("7"),
+                                  QStringLiteral("+noise"), QStringLiteral("Random"),
+                                  QStringLiteral("-quality"), QStringLiteral("95")}));
+    QByteArray bytes = readFile(path);
+    if (as == "gif") {
+        bytes = gifWithFrame(12000, 12000, bytes);
+    } else {
+        const qsizetype sof = bytes.indexOf("\xFF\xC0");
+        patchBigEndian16(bytes, sof + 5, 12000);
+    }
+    const qint64 bitmap = 4 * qint64(12000) * 12000;
+    const Report report = decodeLimited(bytes, bitmap + 64 * kMiB);
+    QCOMPARE(report.outcome, QStringLiteral("refused"));
+    QCOMPARE(report.error, errors::InvalidPicture);
+    QVERIFY(report.peakGrowth > 4 * kMiB); // the rows before the end were decoded
+    QVERIFY2(report.peakGrowth < 50 * kMiB,
+             qPrintable(QStringLiteral("%1 MiB resident").arg(report.peakGrowth / kMiB)));
 }
 
 // A decoder's image is made ready only a few megabytes past the rows it reported, so a file
