@@ -34,9 +34,10 @@ public:
     {
         const qint64 rowBits = qint64(header.width) * header.bitCount;
         m_stride = header.stride;
-        const qint64 needed =
-            header.pixelOffset + m_stride * (header.height - 1) + (rowBits + 7) / 8;
-        if (needed > std::min<qint64>(header.pixelEnd, bytes.size()))
+        // Divided, not multiplied: a header may declare rows whose bytes overflow any type.
+        const qint64 room = std::min<qint64>(header.pixelEnd, bytes.size()) - header.pixelOffset;
+        const qint64 lastRow = (rowBits + 7) / 8;
+        if (room < lastRow || header.height - 1 > (room - lastRow) / m_stride)
             refusePicture(); // the bytes end inside the pixels
         m_first = reinterpret_cast<const uchar *>(bytes.data()) + header.pixelOffset;
     }

@@ -344,12 +344,20 @@ BmpHeader readPackedDibHeader(QByteArrayView bytes, const PackedDibColours &colo
     return result;
 }
 
-QImage allocateBitmap(const BmpHeader &header, QImage::Format format)
+QImage allocateBitmap(const BmpHeader &header, QImage::Format format, Filling filling)
 {
     const QSize size(header.width, header.height);
     if (header.budgeted)
-        return allocateZeroedImage(size, format);
-    return allocateZeroedImage(size, format, MemoryBudget::Reservation());
+        return allocateZeroedImage(size, format, filling);
+    return allocateZeroedImage(size, format, MemoryBudget::Reservation(), filling);
+}
+
+void checkRunLengthData(const BmpHeader &header, qint64 dataBytes)
+{
+    constexpr qint64 kPixelsPerByte = 128; // 255 pixels in two bytes, rounded up
+    const qint64 pixels = qint64(header.width) * header.height;
+    if (pixels - std::max<qint64>(dataBytes, 0) * kPixelsPerByte > kMaxUndescribedPixels)
+        refusePicture();
 }
 
 BmpHeader headerlessBitmap(QSize size, int bitCount, qint64 stride, qint64 pixelOffset,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/imagememory.h"
 #include "picture/picturelimits.h"
 
 #include <QByteArrayView>
@@ -8,6 +9,7 @@
 #include <QSize>
 #include <QtGlobal>
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace lumora::picture {
@@ -36,7 +38,9 @@ struct BmpHeader {
     std::array<QRgb, 256> palette{};    // opaque colours; indices past the table: black
     int tableEntries = 0;               // colours the table held (at most 2^bitCount)
     QByteArrayView iccProfile;          // a V5 header's embedded profile
-    qint64 maxPixels = kMaxPicturePixels;
+    // As many as the header can declare, unless the bitmap sits in another picture with limits
+    // of its own.
+    qint64 maxPixels = std::numeric_limits<qint64>::max();
     // Run-length data that ends before its end-of-picture mark keeps the rows it drew
     // instead of being refused.
     bool keepsCutRuns = false;
@@ -49,7 +53,7 @@ struct BmpHeader {
 // 64 bytes), and the Windows headers of 40 (with BITFIELDS or ALPHABITFIELDS masks after it),
 // 52, 56, 108 (V4) and 124 (V5) bytes. Refuses (RuntimeError, errors::InvalidPicture) another
 // header size, a missing or nonsensical dimension, a bit count that does not fit the coding,
-// non-contiguous bit masks, Huffman and PNG coding, and more than kMaxPicturePixels. The file
+// non-contiguous bit masks, Huffman and PNG coding, and more than `maxPixels`. The file
 // size in the file header is ignored: writers get it wrong. Run-length pictures may be stored
 // top-down (a negative height) although the format says otherwise: tools write them.
 BmpHeader readBmpHeader(QByteArrayView bytes);
@@ -72,7 +76,13 @@ BmpHeader readPackedDibHeader(QByteArrayView bytes, const PackedDibColours &colo
                               qint64 maxPixels);
 
 // A zeroed image of the header's size, taken from the memory budget when the header says so.
-QImage allocateBitmap(const BmpHeader &header, QImage::Format format);
+QImage allocateBitmap(const BmpHeader &header, QImage::Format format,
+                      Filling filling = Filling::Whole);
+
+// Refuses run-length data (RLE4, RLE8, RLE24) of `dataBytes` that leaves more than
+// kMaxUndescribedPixels of the header's picture to no data: a run spells at most 255 pixels
+// in two bytes, and skips and an early end any number.
+void checkRunLengthData(const BmpHeader &header, qint64 dataBytes);
 
 // The header of uncompressed rows that come without one (a device bitmap's): `bitCount` bits
 // a pixel with the default masks and no colour table, stored top-down `stride` bytes apart

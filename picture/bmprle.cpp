@@ -17,7 +17,9 @@ public:
 
     QImage decode()
     {
-        m_image = allocateBitmap(m_header, QImage::Format_ARGB32_Premultiplied);
+        checkRunLengthData(m_header, m_end - m_pos);
+        // Runs write here and there, bottom rows first: pages are cleared as they are touched.
+        m_image = allocateBitmap(m_header, QImage::Format_ARGB32_Premultiplied, Filling::Sparse);
         while (m_row < m_header.height) {
             const uchar *pair = need(2); // cut short: rows are missing and no end mark says so
             if (!pair)

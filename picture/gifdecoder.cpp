@@ -12,6 +12,9 @@ namespace lumora::picture {
 namespace {
 
 constexpr int kMaxCodes = 4096;
+// The most pixels one byte of LZW data can give: a code of w bits spells at most 2^w pixels,
+// so twelve bits give at most 4096, and shorter codes fewer a bit.
+constexpr qint64 kMaxPixelsPerDataByte = kMaxCodes * 8 / 12 + 1;
 
 class ByteReader final {
 public:
@@ -44,6 +47,14 @@ public:
     {
         while (const uchar length = byte())
             take(length);
+    }
+    // The bytes in the sub-blocks that start `offset` bytes on, without reading past them.
+    qint64 subBlockBytesAt(qsizetype offset) const
+    {
+        qint64 total = 0;
+        for (qsizetype at = m_pos + offset; at < m_size && m_data[at] != 0; at += 1 + m_data[at])
+            total += m_data[at];
+        return total;
     }
 
 private:
@@ -111,6 +122,8 @@ private:
         m_x = 0;
         if (m_arrival)
             m_arrival->finished({m_frame.top + m_y, 1});
+        if (!m_frame.interlaced)
+            noteRowsFilled(m_canvas, m_frame.top + m_y + 1);
         if (m_cancelled && m_rowsLeft % kRowsBetweenCancelChecks == 0 &&
             m_cancelled->load(std::memory_order_relaxed))
             refusePicture();
@@ -302,14 +315,18 @@ QImage decodeGif(QByteArrayView bytes, RowArrival *arrival, const std::atomic<bo
     const int canvasHeight = std::max(screen.height, frame.top + frame.height);
     if (canvasWidth == 0 || canvasHeight == 0)
         refusePicture();
-    if (qint64(canvasWidth) * canvasHeight > kMaxPicturePixels)
+    // The frame's pixels must fit in its data, and the screen around it is left to no data.
+    const qint64 framePixels = qint64(frame.width) * frame.height;
+    if (framePixels > in.subBlockBytesAt(1) * kMaxPixelsPerDataByte ||
+        qint64(canvasWidth) * canvasHeight - framePixels > kMaxUndescribedPixels)
         refusePicture();
     const bool coversCanvas = frame.left == 0 && frame.top == 0 && frame.width == canvasWidth &&
                               frame.height == canvasHeight;
     const bool opaque = coversCanvas && transparentIndex < 0;
-    QImage canvas =
-        allocateZeroedImage(QSize(canvasWidth, canvasHeight),
-                            opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    // Rows arrive from the top down, so the page helper keeps only a little ahead of them.
+    QImage canvas = allocateZeroedImage(
+        QSize(canvasWidth, canvasHeight),
+        opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied, Filling::Rows);
     // Whoever shows the rows stops reading them before a failed decode frees them.
     ArrivalGuard shown(arrival);
     if (arrival) {

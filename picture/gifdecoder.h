@@ -13,8 +13,10 @@ namespace lumora::picture {
 // that covers the screen with no transparent pixel gives Format_RGB32.
 //
 // Refuses (RuntimeError, errors::InvalidPicture) a file without a frame, a frame whose data
-// ends before its last pixel or holds an invalid LZW code, and a screen larger than
-// kMaxPicturePixels. Nothing is allocated beyond the picture itself and a few kilobytes.
+// ends before its last pixel or holds an invalid LZW code, a frame larger than its data could
+// ever spell, and a screen that reaches more than kMaxUndescribedPixels beyond the frame; all
+// of these but a bad code or early end before anything is allocated. Nothing is allocated
+// beyond the picture itself and a few kilobytes.
 // With an `arrival`, each row is announced as it is decoded (an interlaced frame's in the
 // order of its passes); a read whose `cancelled` turns true is refused within a few rows.
 QImage decodeGif(QByteArrayView bytes, RowArrival *arrival = nullptr,

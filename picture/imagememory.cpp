@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <sys/mman.h>
 #include <system_error>
@@ -26,6 +29,8 @@ constexpr qsizetype kMappedImageBytes = qsizetype(4) << 20;
 constexpr size_t kPageBytes = size_t(4) << 10;
 // What the helper thread makes ready at a time, ahead of the thread that fills the image.
 constexpr size_t kPopulateChunkBytes = size_t(4) << 20;
+// How far the helper may go past the rows an image is known to hold (see noteRowsFilled).
+constexpr size_t kPopulateAheadBytes = size_t(32) << 20;
 struct Mapping {
     void *address;
     size_t length;
@@ -36,32 +41,112 @@ struct Mapping {
 // top down as decoders and painters fill an image, so that work runs on another core. Huge
 // pages are not asked for: with the kernel's usual defrag=madvise a first touch of them waits
 // for compaction, four times as long as ordinary pages for a cold process.
+//
+// For an image filled row by row it stays a little ahead of the rows reported: a small file
+// that declares a gigantic picture then commits no more than the rows it really holds.
 class Populater final {
 public:
-    explicit Populater(const Mapping &mapping) : m_thread([this, mapping] { populate(mapping); }) {}
+    Populater(const Mapping &mapping, size_t readyFrom)
+        : m_filled(readyFrom), m_thread([this, mapping] { populate(mapping); })
+    {
+    }
     ~Populater()
     {
-        m_stop.store(true, std::memory_order_relaxed);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
         m_thread.join();
     }
     Populater(const Populater &) = delete;
     Populater &operator=(const Populater &) = delete;
 
+    // The first `bytes` of the mapping are written (or about to be).
+    void filled(size_t bytes)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (bytes <= m_filled)
+                return;
+            m_filled = bytes;
+        }
+        m_wake.notify_one();
+    }
+
 private:
+    // The end of the next stretch to make ready once `at` is reached; 0 when stopped.
+    size_t nextEnd(size_t at, size_t length)
+    {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [&] { return m_stop || at < m_filled + kPopulateAheadBytes; });
+        if (m_stop)
+            return 0;
+        return std::min({at + kPopulateChunkBytes, m_filled + kPopulateAheadBytes, length});
+    }
+
     void populate(const Mapping &mapping)
     {
         auto *bytes = static_cast<char *>(mapping.address);
-        for (size_t at = 0; at < mapping.length && !m_stop.load(std::memory_order_relaxed);
-             at += kPopulateChunkBytes) {
-            const size_t length = std::min(kPopulateChunkBytes, mapping.length - at);
-            if (madvise(bytes + at, length, MADV_POPULATE_WRITE) != 0)
+        size_t at = 0;
+        while (at < mapping.length) {
+            const size_t end = nextEnd(at, mapping.length);
+            if (end <= at)
+                return;
+            if (madvise(bytes + at, end - at, MADV_POPULATE_WRITE) != 0)
                 return; // an older kernel: the first touch clears the pages as before
+            at = end;
         }
     }
 
-    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    size_t m_filled;
+    bool m_stop = false;
     std::thread m_thread;
 };
+
+// The page helpers of the images that have one, by the start of their pixels, so that a
+// decoder can tell the helper of an image how far it has come (noteRowsFilled).
+class HelperRegistry final {
+public:
+    void add(const Mapping &mapping, Populater *helper)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_helpers[static_cast<const uchar *>(mapping.address)] = {mapping.length, helper};
+    }
+    void remove(const Mapping &mapping)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_helpers.erase(static_cast<const uchar *>(mapping.address));
+    }
+    // Held under the lock, so the helper cannot go while it is told.
+    void filled(const uchar *bits, size_t bytes)
+    {
+        const std::lock_guard lock(m_mutex);
+        auto it = m_helpers.upper_bound(bits);
+        if (it == m_helpers.begin())
+            return;
+        --it;
+        const size_t offset = size_t(bits - it->first);
+        if (offset < it->second.length)
+            it->second.helper->filled(offset + bytes);
+    }
+
+private:
+    struct Entry {
+        size_t length;
+        Populater *helper;
+    };
+    std::mutex m_mutex;
+    std::map<const uchar *, Entry> m_helpers;
+};
+
+HelperRegistry &helpers()
+{
+    static auto *const registry = new HelperRegistry; // outlives images freed after main()
+    return *registry;
+}
 
 // An image's pixel memory and the budget bytes it holds; both go when the last QImage that
 // shares the pixels goes, so copies of a picture count once.
@@ -102,7 +187,10 @@ void unmapLater(const Mapping &mapping)
 void freePixels(void *info)
 {
     auto *block = static_cast<PixelBlock *>(info);
-    block->populater.reset(); // before the pages it touches go
+    if (block->populater) {
+        helpers().remove(block->mapping);
+        block->populater.reset(); // before the pages it touches go
+    }
     if (block->mapping.length > 0)
         unmapLater(block->mapping);
     else
@@ -146,14 +234,15 @@ qint64 imageBytes(QSize size, QImage::Format format)
     return (qint64(size.width()) * depth + 31) / 32 * 4 * size.height();
 }
 
-QImage allocateZeroedImage(QSize size, QImage::Format format)
+QImage allocateZeroedImage(QSize size, QImage::Format format, Filling filling)
 {
     MemoryBudget::Reservation reservation =
         MemoryBudget::process().reserve(imageBytes(size, format));
-    return allocateZeroedImage(size, format, std::move(reservation));
+    return allocateZeroedImage(size, format, std::move(reservation), filling);
 }
 
-QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Reservation reservation)
+QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Reservation reservation,
+                           Filling filling)
 {
     if (size.isEmpty())
         refusePicture();
@@ -176,9 +265,11 @@ QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Rese
         freeMapping(mapping);
         throwOutOfMemory();
     }
-    if (mapping.length > 0) {
+    if (mapping.length > 0 && filling != Filling::Sparse) {
         try {
-            block->populater = std::make_unique<Populater>(mapping);
+            const size_t readyFrom = filling == Filling::Whole ? mapping.length : 0;
+            block->populater = std::make_unique<Populater>(mapping, readyFrom);
+            helpers().add(mapping, block->populater.get());
         } catch (const std::system_error &) {
             // No thread to be had: the pages are cleared as they are first touched.
         }
@@ -190,6 +281,14 @@ QImage allocateZeroedImage(QSize size, QImage::Format format, MemoryBudget::Rese
         throwOutOfMemory();
     }
     return image;
+}
+
+void noteRowsFilled(const QImage &image, int rows)
+{
+    if (rows <= 0 || image.isNull())
+        return;
+    const int whole = std::min(rows, image.height());
+    helpers().filled(image.constBits(), size_t(image.bytesPerLine()) * size_t(whole));
 }
 
 void fillStrip(QImage &canvas, QSize picture, QRgb colour)

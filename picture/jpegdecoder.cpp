@@ -184,8 +184,12 @@ bool reserve(DecodeJob &job, bool multiScan, long coefficientBytes) noexcept
 bool allocate(DecodeJob &job, QImage::Format format) noexcept
 {
     try {
-        // A drawing's strip is filled once the picture is in: see fillStrip.
-        job.image = allocateZeroedImage(job.imageSize(), format, std::move(job.pixels));
+        // A drawing's strip is filled once the picture is in: see fillStrip. Rows written
+        // from the top down are reported to the page helper as they come.
+        const Placement &placement = job.placement;
+        const bool topDown = !placement.turnsQuarter() && !placement.flipsRows();
+        job.image = allocateZeroedImage(job.imageSize(), format, std::move(job.pixels),
+                                        topDown ? Filling::Rows : Filling::Whole);
         return true;
     } catch (...) {
         return false;
@@ -250,6 +254,7 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job)
         if (placement.mirrorsRows())
             mirrorRow(row, placement.width);
         convertRgb(row, y + 1, job);
+        noteRowsFilled(job.image, y + 1);
         announceRows(job, y + 1);
     }
     if (job.profileRows)

@@ -43,8 +43,9 @@ qint64 ceilDiv(qint64 a, qint64 b)
 // A progressive file keeps every coefficient of the picture in memory while it decodes: 128
 // bytes a block, up to twice the picture's bitmap. Huffman scans cannot code a block in less
 // than a bit, but arithmetic coding can code a flat one in almost nothing, so a progressive
-// arithmetic-coded file must carry at least a byte of coded data per this many blocks.
-// Photos carry several bytes a block; only a flat picture could go below.
+// arithmetic-coded file, and any arithmetic-coded file of more than kMaxUndescribedPixels,
+// must carry at least a byte of coded data per this many blocks. Photos carry several bytes a
+// block; only a flat picture could go below.
 constexpr qint64 kArithmeticBlocksPerByte = 64;
 
 quint16 be16(const uchar *p)
@@ -68,8 +69,6 @@ void readFrame(Frame &frame, quint8 marker, const uchar *p, qsizetype length, Jp
     if (frame.count != 1 && frame.count != 3 && frame.count != 4)
         refusePicture();
     if (length < 6 + 3 * frame.count)
-        refusePicture();
-    if (qint64(frame.width) * frame.height > kMaxPicturePixels)
         refusePicture();
     for (int i = 0; i < frame.count; ++i) {
         Component &c = frame.components[size_t(i)];
@@ -270,7 +269,8 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
     }
     if (!frame.seen || layout.scans == 0)
         refusePicture();
-    if (layout.arithmetic && layout.progressive &&
+    const bool large = qint64(frame.width) * frame.height > kMaxUndescribedPixels;
+    if (layout.arithmetic && (layout.progressive || large) &&
         codedBytes * kArithmeticBlocksPerByte < blocksInFrame(frame))
         refusePicture();
     layout.icc = assembleIcc(icc);

@@ -20,12 +20,12 @@ struct JpegLayout {
 
 // Walks a JPEG file from SOI to EOI, through every segment and every scan's entropy-coded
 // data, without decoding. Refuses (RuntimeError, errors::InvalidPicture) a file that ends
-// before EOI, a malformed segment, a coding process libjpeg cannot decode, a frame larger than
-// kMaxPicturePixels, more than kMaxJpegScans scans, and a Huffman scan whose data is too short
-// to hold one code per block (a file that is truncated or declares far more picture than it
-// carries), and a progressive arithmetic-coded file with less than a byte of coded data per
-// 64 blocks (see kArithmeticBlocksPerByte). Bytes after EOI are ignored (cameras append previews
-// and videos there).
+// before EOI, a malformed segment, a coding process libjpeg cannot decode, more than
+// kMaxJpegScans scans, and a Huffman scan whose data is too short to hold one code per block
+// (a file that is truncated or declares far more picture than it carries), and an
+// arithmetic-coded file, progressive or larger than kMaxUndescribedPixels, with less than a
+// byte of coded data per 64 blocks (see kArithmeticBlocksPerByte). Bytes after EOI are ignored
+// (cameras append previews and videos there).
 JpegLayout readJpegLayout(QByteArrayView bytes);
 
 // The EXIF orientation (1 to 8) found in `tiff`, the TIFF data of an Exif segment; 1 when

@@ -17,9 +17,11 @@ namespace lumora::picture {
 
 namespace {
 
-// No picture file we accept is larger than this; anything bigger is refused before reading
-// so that a hostile path (a device, a huge file) cannot make the program read for minutes.
-constexpr qint64 kMaxPictureFileBytes = qint64(1) << 30;
+// No picture file we accept is larger than this: a BMP's sizes and offsets are 32-bit, so its
+// largest file is 4 GiB, and no JPEG, GIF or WMF of a picture a machine can hold comes near.
+// Anything bigger is refused before reading; only regular files are read at all, so a device
+// or a pipe that never ends cannot keep the program reading.
+constexpr qint64 kMaxPictureFileBytes = qint64(1) << 32;
 
 bool isStandardWmfHeader(QByteArrayView head)
 {

@@ -4,12 +4,15 @@
 
 namespace lumora::picture {
 
-// The most pixels a JPEG, GIF or BMP may declare: 2^28 (16384 x 16384), 1 GiB as 32-bit
-// pixels. A 100-megapixel photo fits with room to spare, and so do the picture box's own
-// drawing of it and a zoomed copy on a 24 GiB machine; anything above is refused as a
-// decompression bomb before a single pixel is allocated. It matches the largest drawing a
-// picture box keeps.
-inline constexpr qint64 kMaxPicturePixels = qint64(1) << 28;
+// A picture may have as many pixels as its format allows and the memory budget holds, as long
+// as its data can describe them: each reader checks, before it allocates anything, that the
+// file carries at least the least data its coding needs for that many pixels (a bit a block
+// for Huffman-coded JPEG, every row of an uncompressed BMP, ...). Where a coding can leave any
+// number of pixels to no data at all (a GIF screen larger than its frame; a run-length BMP's
+// skips and early end; arithmetic coding of flat blocks), the pixels beyond what its data can
+// describe may be at most this many: 2^28 (16384 x 16384), so that a few bytes cannot declare
+// gigabytes of empty picture.
+inline constexpr qint64 kMaxUndescribedPixels = qint64(1) << 28;
 
 // The most scans a JPEG may have. Encoders write 1 (baseline) to about 10 (progressive; tuned
 // progressive files a few dozen); each scan walks the whole picture again, so a file with

@@ -8,8 +8,8 @@
 namespace lumora::picture {
 
 // Qt's QImageReader is not on this path (its JPEG, GIF and BMP handlers, their format
-// guessing and their 128 MB allocation limit): each reader here checks kMaxPicturePixels
-// against the declared size itself, before it allocates anything.
+// guessing and their 128 MB allocation limit): each reader here checks the declared size against
+// its data and the memory budget itself, before it allocates anything.
 QImage decodeRaster(QByteArrayView bytes, PictureFormat format, const LoadOptions &options)
 {
     switch (format) {

@@ -8,8 +8,8 @@ namespace lumora::picture {
 
 // Decodes a JPEG, GIF or BMP picture whose format was already sniffed. Throws RuntimeError:
 // errors::InvalidPicture for anything that is not a whole, sane picture of that format
-// (truncated, damaged, unsupported variant, or more than kMaxPicturePixels), and
-// errors::OutOfMemory when the machine cannot hold a picture that is within the limits.
+// (truncated, damaged, unsupported variant, or more pixels than its data can describe), and
+// errors::OutOfMemory when the memory budget or the machine cannot hold the picture.
 //
 // The result is Format_RGB32 for opaque pictures and Format_ARGB32_Premultiplied when the picture
 // has transparent parts (a GIF's transparent colour, a BMP's alpha channel, pixels an RLE BMP

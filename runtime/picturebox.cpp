@@ -18,7 +18,7 @@ namespace {
 // rather than multiplies: a box zoomed on and on reaches sizes whose byte count overflows.
 bool beyondDrawingLimit(const QSize &inner)
 {
-    return qint64(inner.width()) * inner.height() > PictureBox::kMaxDrawingBytes / 4;
+    return qint64(inner.width()) * inner.height() > PictureBox::maxDrawingBytes() / 4;
 }
 
 // A resized box keeps what it showed: the drawing is cut, or extended in the background colour.
@@ -59,6 +59,11 @@ QImage plainImage(const QSize &inner, const QColor &back, const picture::Picture
 }
 
 } // namespace
+
+qint64 PictureBox::maxDrawingBytes()
+{
+    return picture::MemoryBudget::process().totalBytes();
+}
 
 int borderPixels(BorderStyle style)
 {

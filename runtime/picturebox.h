@@ -33,13 +33,11 @@ public:
     explicit PictureBox(QWidget *parent = nullptr, TwipScale scale = screenScale(),
                         double pixelRatio = screenPixelRatio());
 
-    // The largest persistent drawing we allocate; beyond it painting fails with a run-time
-    // error instead of asking the system for gigabytes. 512 MiB is 134 megapixels, four times
-    // an 8K screen. Every image window keeps one drawing, and handing it out (clipboard PNG,
-    // BMP file, print) can need as much again next to the loaded picture, so a 4 GB desktop
-    // still survives two windows zoomed to the limit. Repeated Zoom In stops here, or earlier
-    // when the process's MemoryBudget has no room for the drawing.
-    static constexpr qint64 kMaxDrawingBytes = qint64(1) << 29;
+    // The largest persistent drawing we allocate: the whole memory budget that pictures and
+    // drawings share (picture::MemoryBudget). Painting a drawing beyond it fails at once with a
+    // run-time error, before anything is allocated; one within it fails the same way when the
+    // budget has no room left for it beside the pictures and drawings it holds.
+    static qint64 maxDrawingBytes();
 
     const TwipScale &scale() const { return m_scale; }
     double pixelRatio() const { return m_pixelRatio; }

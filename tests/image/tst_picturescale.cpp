@@ -173,9 +173,9 @@ void TestPictureScale::impossibleBoxesRefuseToPaint_data()
     QTest::addColumn<int>("error");
     QTest::newRow("zero height") << QSize(500, 0) << lumora::errors::InvalidPropertyValue;
     QTest::newRow("zero width") << QSize(0, 30) << lumora::errors::InvalidPropertyValue;
-    // One pixel more than the drawing limit allows.
+    // One row more than the drawing limit, the whole memory budget, allows.
     QTest::newRow("past the limit")
-        << QSize(16384, int(PictureBox::kMaxDrawingBytes / (4 * 16384)) + 1)
+        << QSize(16384, int(PictureBox::maxDrawingBytes() / (4 * 16384)) + 1)
         << lumora::errors::OutOfMemory;
 }
 

@@ -5,21 +5,26 @@
 // before refusing it would fail with "Out of memory" (error 7) there instead of refusing the
 // file as invalid (error 481); one that allocated more than one bitmap of the declared size
 // would not fit. The child also reports how much resident memory the decode added.
+#include "picture/imagememory.h"
 #include "picture/loadpicture.h"
 #include "picture/memorybudget.h"
 
 #include "base/runtimeerror.h"
 #include "tests/pictures/picturecompare.h"
+#include "tests/support/imagemagick.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <algorithm>
 #include <functional>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define LUMORA_ASAN 1
@@ -68,6 +73,7 @@ struct Report {
     int error = 0;
     QSize size;
     qint64 residentGrowth = 0; // bytes
+    qint64 peakGrowth = 0;     // bytes, of the peak resident size over the decode
     QImage sample;             // a few pixels, for the parent to check
 };
 
@@ -101,6 +107,7 @@ Report runLimited(qint64 headroom, const std::function<Picture()> &load,
         } catch (...) {
             message = "refused -1";
         }
+        message += ' ' + QByteArray::number((statusKiB("VmHWM:") - before) * 1024);
         const ssize_t written = write(channel[1], message.constData(), size_t(message.size()));
         _exit(written == message.size() ? 0 : 1);
     }
@@ -119,6 +126,7 @@ Report runLimited(qint64 headroom, const std::function<Picture()> &load,
     } else if (words[0] == "refused") {
         report.outcome = QStringLiteral("refused");
         report.error = words[1].toInt();
+        report.peakGrowth = words[2].toLongLong();
     } else {
         report.outcome = QStringLiteral("decoded");
         report.size = QSize(words[1].toInt(), words[2].toInt());
@@ -145,10 +153,11 @@ void patchLittleEndian32(QByteArray &bytes, qsizetype at, quint32 value)
     qToLittleEndian(value, bytes.data() + at);
 }
 
-QByteArray jpegWithFrame(int width, int height)
+QByteArray jpegWithFrame(int width, int height, const char *file = "j-baseline-420.jpg",
+                         char frameMarker = char(0xC0))
 {
-    QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
-    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    QByteArray jpeg = readFile(corpus(QString::fromLatin1(file)));
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF") + frameMarker);
     patchBigEndian16(jpeg, sof + 5, quint16(height));
     patchBigEndian16(jpeg, sof + 7, quint16(width));
     return jpeg;
@@ -196,6 +205,31 @@ QByteArray gifWithScreen(int width, int height)
     return gif;
 }
 
+// The first frame's descriptor: after the screen, its colour table and any extensions.
+qsizetype gifFrameAt(const QByteArray &gif)
+{
+    qsizetype at = 13 + ((gif[10] & 0x80) ? 3 * (2 << (gif[10] & 7)) : 0);
+    while (gif[at] == 0x21) {
+        for (at += 2; gif[at] != 0; at += 1 + uchar(gif[at])) {
+        }
+        ++at;
+    }
+    return at;
+}
+
+// The screen and the first frame both `width` x `height`, the frame's data as it was.
+QByteArray gifWithFrame(int width, int height, QByteArray gif = {})
+{
+    if (gif.isEmpty())
+        gif = readFile(corpus(QStringLiteral("g-basic.gif")));
+    const qsizetype frame = gifFrameAt(gif);
+    for (const qsizetype at : {qsizetype(6), frame + 5}) {
+        qToLittleEndian(quint16(width), gif.data() + at);
+        qToLittleEndian(quint16(height), gif.data() + at + 2);
+    }
+    return gif;
+}
+
 QByteArray bmpWithSize(int width, int height)
 {
     QByteArray bmp = readFile(corpus(QStringLiteral("b-24bit.bmp")));
@@ -231,6 +265,18 @@ QByteArray encodeGradient(int width, int height)
     return jpeg + cjpeg.readAllStandardOutput();
 }
 
+// The bytes of `image`'s pixels that are in memory (pages of a mapping never touched are not).
+qint64 residentPixelBytes(const QImage &image)
+{
+    const long page = sysconf(_SC_PAGESIZE);
+    const auto start = reinterpret_cast<quintptr>(image.constBits()) / page * page;
+    const auto end = reinterpret_cast<quintptr>(image.constBits()) + image.sizeInBytes();
+    std::vector<unsigned char> pages((end - start + page - 1) / page);
+    if (mincore(reinterpret_cast<void *>(start), end - start, pages.data()) != 0)
+        return -1;
+    return page * std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; });
+}
+
 QRgb gradientAt(QPoint p, QSize size)
 {
     return qRgb(p.x() * 255 / (size.width() - 1), p.y() * 255 / (size.height() - 1), 128);
@@ -249,6 +295,11 @@ private slots:
     void smallFilesDeclaringBigPictures();
     void bigPictures_data();
     void bigPictures();
+    void dataEndingEarlyCommitsLittle_data();
+    void dataEndingEarlyCommitsLittle();
+    void pageHelperFollowsTheRows();
+    void fileSizes_data();
+    void fileSizes();
 };
 
 void TestPictureLimits::initTestCase()
@@ -262,6 +313,10 @@ void TestPictureLimits::bombs_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("JPEG of 65000 x 65000") << jpegWithFrame(65000, 65000);
+    QTest::newRow("JPEG of 65500 x 65500, the format's most") << jpegWithFrame(65500, 65500);
+    QTest::newRow("sequential arithmetic JPEG of 20000 x 20000")
+        << jpegWithFrame(20000, 20000, "j-arithmetic.jpg", 0xC9);
+    QTest::newRow("GIF of 65535 x 65535 with a frame as big") << gifWithFrame(65535, 65535);
     QTest::newRow("JPEG of 16000 x 16000 in 5 KB (under the pixel limit)")
         << jpegWithFrame(16000, 16000);
     const QByteArray jpeg = readFile(corpus(QStringLiteral("j-baseline-420.jpg")));
@@ -274,6 +329,7 @@ void TestPictureLimits::bombs_data()
     QTest::newRow("BMP of 100000 x 100000") << bmpWithSize(100000, 100000);
     QTest::newRow("BMP of 2^31 - 1 square") << bmpWithSize(0x7FFFFFFF, 0x7FFFFFFF);
     QTest::newRow("RLE BMP of 30000 x 30000") << rleBmp(30000, 30000, 10);
+    QTest::newRow("RLE BMP of 2^31 - 1 square") << rleBmp(0x7FFFFFFF, 0x7FFFFFFF, 10);
     // Found by the fuzzer: 378 bytes declaring 144 megapixels, progressive and arithmetic-coded,
     // which would have kept a coefficient buffer of 400 MB besides the picture.
     QTest::newRow("progressive arithmetic JPEG of 10593 x 13629 in 378 bytes")
@@ -364,6 +420,104 @@ void TestPictureLimits::bigPictures()
     for (int i = 0; i < source.size(); ++i) {
         QVERIFY2(testing::coloursNear(report.sample.pixel(i, 0), gradientAt(source[i], size), 6),
                  qPrintable(QStringLiteral("pixel %1").arg(i)));
+    }
+}
+
+void TestPictureLimits::dataEndingEarlyCommitsLittle_data()
+{
+    QTest::addColumn<QString>("made");  // what ImageMagick makes: 200 rows of noise
+    QTest::addColumn<QByteArray>("as"); // patched to declare 12000 x 12000
+    QTest::newRow("JPEG") << QStringLiteral("noise.jpg") << QByteArray("jpeg");
+    QTest::newRow("GIF") << QStringLiteral("noise.gif") << QByteArray("gif");
+}
+
+// A file whose data passes every check made before the picture is allocated, but ends after
+// 200 of the 12,000 rows it declares: refused, with its 576 MB picture allocated but barely
+// touched (the rows decoded and the page helper's few megabytes ahead of them).
+void TestPictureLimits::dataEndingEarlyCommitsLittle()
+{
+    QFETCH(QString, made);
+    QFETCH(QByteArray, as);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(made);
+    QVERIFY(testing::makePicture(path, 12000, 200, QStringLiteral("gray"),
+                                 {QStringLiteral("-seed"), QStringLiteral("7"),
+                                  QStringLiteral("+noise"), QStringLiteral("Random"),
+                                  QStringLiteral("-quality"), QStringLiteral("95")}));
+    QByteArray bytes = readFile(path);
+    if (as == "gif") {
+        bytes = gifWithFrame(12000, 12000, bytes);
+    } else {
+        const qsizetype sof = bytes.indexOf("\xFF\xC0");
+        patchBigEndian16(bytes, sof + 5, 12000);
+    }
+    const qint64 bitmap = 4 * qint64(12000) * 12000;
+    const Report report = decodeLimited(bytes, bitmap + 64 * kMiB);
+    QCOMPARE(report.outcome, QStringLiteral("refused"));
+    QCOMPARE(report.error, errors::InvalidPicture);
+    QVERIFY(report.peakGrowth > 4 * kMiB); // the rows before the end were decoded
+    QVERIFY2(report.peakGrowth < 50 * kMiB,
+             qPrintable(QStringLiteral("%1 MiB resident").arg(report.peakGrowth / kMiB)));
+}
+
+// A decoder's image is made ready only a few megabytes past the rows it reported, so a file
+// whose data ends early commits no more than it holds; each report lets the helper go on.
+void TestPictureLimits::pageHelperFollowsTheRows()
+{
+    const QSize size(8192, 8192); // 256 MiB, 32 KiB a row
+    const QImage image = allocateZeroedImage(size, QImage::Format_RGB32, Filling::Rows);
+    const auto readyBeyond = [&](int rows) {
+        return residentPixelBytes(image) - qint64(rows) * image.bytesPerLine();
+    };
+    QTRY_VERIFY(readyBeyond(0) >= 16 * kMiB);
+    QVERIFY(readyBeyond(0) <= 40 * kMiB);
+    noteRowsFilled(image, 4096);
+    QTRY_VERIFY(readyBeyond(4096) >= 16 * kMiB);
+    QVERIFY(readyBeyond(4096) <= 40 * kMiB);
+    noteRowsFilled(image, 1000); // going back says nothing new
+    noteRowsFilled(image, size.height());
+    QTRY_COMPARE(residentPixelBytes(image), image.sizeInBytes());
+
+    const QImage painted = allocateZeroedImage(size, QImage::Format_RGB32);
+    QTRY_COMPARE(residentPixelBytes(painted), painted.sizeInBytes());
+    const QImage sparse = allocateZeroedImage(size, QImage::Format_RGB32, Filling::Sparse);
+    QCOMPARE(residentPixelBytes(sparse), 0);
+}
+
+void TestPictureLimits::fileSizes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("bytes"); // a sparse file of this size from the header on
+    QTest::addColumn<int>("error");    // 0: it opens
+    const QString sparse = QStringLiteral("sparse.bmp");
+    QTest::newRow("a device") << QStringLiteral("/dev/zero") << qint64(0) << errors::PathNotFound;
+    QTest::newRow("past a BMP's own limit")
+        << sparse << (qint64(1) << 32) + 1 << errors::InvalidPicture;
+    // 14 + 40 header bytes and 15,000 rows of 24,000 pixels: 1.08 GB.
+    QTest::newRow("BMP of over a gigabyte") << sparse << 54 + qint64(15000) * 24000 * 3 << 0;
+}
+
+// A file is refused for its size only past what a BMP can hold; a device is never read.
+void TestPictureLimits::fileSizes()
+{
+    QFETCH(QString, path);
+    QFETCH(qint64, bytes);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    if (bytes > 0) {
+        path = dir.filePath(path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bmpWithSize(24000, 15000).left(54));
+        QVERIFY(file.resize(bytes));
+    }
+    try {
+        const Picture picture = LoadPicture(path);
+        QCOMPARE(error, 0);
+        QCOMPARE(picture.raster().size(), QSize(24000, 15000));
+        QCOMPARE(picture.raster().pixel(23999, 0), qRgb(0, 0, 0));
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), error);
     }
 }
 
