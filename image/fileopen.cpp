@@ -100,7 +100,9 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
     runtime::PictureBox &picdibujo = window->picdibujo();
     std::unique_ptr<PictureLoad> load =
         readAhead ? readAhead->take(path) : std::make_unique<PictureLoad>(path, drawingOptions());
-    if (load->waitForBegin() && !load->isFinished()) {
+    // A picture read within a frame opens whole, as if it had been read before.
+    constexpr std::chrono::milliseconds kFrame{16};
+    if (load->waitForBegin() && !load->arrival().waitForEnd(kFrame)) {
         // The picture's size is known and its rows are on their way: the window opens at
         // once and shows them as they come.
         pictrans.fitToArrivingPicture(load->arrival().pictureSize());

@@ -76,6 +76,12 @@ bool RowArrival::waitForBegin() const
     return m_begun;
 }
 
+bool RowArrival::waitForEnd(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_ended; });
+}
+
 QSize RowArrival::pictureSize() const
 {
     std::lock_guard lock(m_mutex);

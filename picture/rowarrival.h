@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -40,6 +41,8 @@ public:
     // Viewing thread. Blocks until the pixels are announced or the read is over; true when
     // there are pixels to show.
     bool waitForBegin() const;
+    // Blocks until the read is over or `timeout` has passed; true when it is over.
+    bool waitForEnd(std::chrono::milliseconds timeout) const;
     QSize pictureSize() const;
     // `listener` runs on the decoding thread when bands are waiting, once until the next
     // takeBands (which it may call itself); at once when some wait already. Null stops it:

@@ -30,7 +30,10 @@ ImageWindow *openThroughDialog(MainWindowHarness &h, const QString &path)
 {
     h.dialogs.fileAnswers.enqueue(path);
     h.window->mnufileopen_Click();
-    return lumora::image::asImageWindow(h.window->ActiveForm());
+    ImageWindow *window = lumora::image::asImageWindow(h.window->ActiveForm());
+    if (window)
+        window->waitForPicture(); // as every command on it does
+    return window;
 }
 
 QList<QMdiSubWindow *> childWindows(MainWindowHarness &h)
