@@ -108,8 +108,13 @@ void releasePreviousPixmap(xcb_connection_t *c, xcb_window_t root, xcb_atom_t es
 bool X11RootWallpaper::apply(const QString &bmpPath)
 {
     QImageReader reader(bmpPath, "bmp");
+    // Measured before it is read: a picture no pixmap can hold is not copied into memory first.
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > kMaxPixmapSide || size.height() > kMaxPixmapSide)
+        return false;
+    // The file holds 24-bit rows, which Qt reads as RGB32: no conversion copy is made.
     const QImage image = reader.read().convertToFormat(QImage::Format_RGB32);
-    if (image.isNull() || image.width() > kMaxPixmapSide || image.height() > kMaxPixmapSide)
+    if (image.isNull())
         return false;
     int screenNumber = 0;
     Connection c(xcb_connect(m_display.toLocal8Bit().constData(), &screenNumber));

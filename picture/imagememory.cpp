@@ -70,19 +70,22 @@ public:
             if (bytes <= m_filled)
                 return;
             m_filled = bytes;
+            if (m_filled < m_wakeAt)
+                return; // not yet worth a stretch of its own
         }
         m_wake.notify_one();
     }
 
 private:
-    // The end of the next stretch to make ready once `at` is reached; 0 when stopped.
+    // The end of the next stretch to make ready once `at` is reached; 0 when stopped. It waits
+    // until a whole chunk may be done, so the rows reported one by one cost a wake-up a chunk.
     size_t nextEnd(size_t at, size_t length)
     {
+        const size_t end = std::min(at + kPopulateChunkBytes, length);
         std::unique_lock lock(m_mutex);
-        m_wake.wait(lock, [&] { return m_stop || at < m_filled + kPopulateAheadBytes; });
-        if (m_stop)
-            return 0;
-        return std::min({at + kPopulateChunkBytes, m_filled + kPopulateAheadBytes, length});
+        m_wakeAt = end > kPopulateAheadBytes ? end - kPopulateAheadBytes : 0;
+        m_wake.wait(lock, [&] { return m_stop || m_filled >= m_wakeAt; });
+        return m_stop ? 0 : end;
     }
 
     void populate(const Mapping &mapping)
@@ -102,6 +105,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     size_t m_filled;
+    size_t m_wakeAt = 0; // what m_filled must reach for the helper to go on
     bool m_stop = false;
     std::thread m_thread;
 };

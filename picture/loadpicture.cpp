@@ -1,13 +1,13 @@
 #include "picture/loadpicture.h"
 
 #include "base/runtimeerror.h"
+#include "picture/bmpwriter.h"
 #include "picture/jpegdecoder.h"
 #include "picture/rasterdecoder.h"
 #include "picture/wmf/wmfpicture.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QSaveFile>
 #include <QtEndian>
 #include <cerrno>
@@ -123,19 +123,19 @@ void SavePicture(const QImage &image, const QString &path)
 {
     if (image.isNull())
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    if (bmpFileBytes(image.size()) > kMaxBmpFileBytes)
+        throw RuntimeError(errors::InvalidPicture,
+                           QStringLiteral("Cannot write %1: the picture is too large for a BMP "
+                                          "file")
+                               .arg(path));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw RuntimeError(errors::PathNotFound,
                            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(image)) {
-        QString reason = writer.errorString();
-        if (file.error() != QFileDevice::NoError) {
-            // The system's reason ("No space left on device") surfaces only when the buffer
-            // is flushed. A file that saw a write error never replaces the target on commit.
-            file.commit();
-            reason = file.errorString();
-        }
+    if (!writeBmp(file, image)) {
+        // Rows go to the file unbuffered, so the write that failed holds the system's reason
+        // ("No space left on device"); the file that saw it never replaces the target.
+        const QString reason = file.errorString();
         file.cancelWriting();
         throw RuntimeError(errors::DiskFull,
                            QStringLiteral("Cannot write %1: %2").arg(path, reason));

@@ -33,8 +33,9 @@ Picture LoadPicture(const QString &path, const LoadOptions &options = {});
 // Decodes picture bytes already in memory; same rules as LoadPicture. Used by the fuzzers.
 Picture decodePicture(QByteArrayView bytes, const LoadOptions &options = {});
 
-// Writes `image` as a BMP file at exactly `path`. The write is atomic: on failure the old
-// file, if any, is untouched and no partial file is left. Throws RuntimeError on failure.
+// Writes `image` as a 24-bit BMP file at exactly `path` (see writeBmp). The write is atomic: on
+// failure the old file, if any, is untouched and no partial file is left. Throws RuntimeError on
+// failure.
 void SavePicture(const QImage &image, const QString &path);
 
 } // namespace lumora::picture

@@ -4,7 +4,12 @@
 #include "tests/support/harness.h"
 #include "tests/support/smalldisk.h"
 
+#include "picture/loadpicture.h"
+
+#include <QBuffer>
 #include <QDir>
+#include <QImageWriter>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +37,8 @@ private slots:
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
     void noActiveWindowWritesNothing();
+    void bytesAsQtWritesThem_data();
+    void bytesAsQtWritesThem();
 
 private:
     QTemporaryDir m_dir;
@@ -152,6 +159,50 @@ void TestSaveAs::noActiveWindowWritesNothing()
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("No active Windows"));
     QCOMPARE(h.dialogs.messages[0].style, 64);
+}
+
+void TestSaveAs::bytesAsQtWritesThem_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("dotsPerMeter"); // 0: as the image comes
+    // Widths 1 to 4 give every row padding a 24-bit row can have.
+    for (const int width : {1, 2, 3, 4})
+        QTest::addRow("RGB32, %d wide", width) << QImage::Format_RGB32 << QSize(width, 3) << 0;
+    QTest::newRow("a drawing's size, several blocks of rows")
+        << QImage::Format_RGB32 << QSize(1003, 1200) << 0;
+    QTest::newRow("ARGB32") << QImage::Format_ARGB32 << QSize(37, 20) << 0;
+    QTest::newRow("premultiplied") << QImage::Format_ARGB32_Premultiplied << QSize(37, 20) << 0;
+    QTest::newRow("RGB888") << QImage::Format_RGB888 << QSize(37, 20) << 0;
+    QTest::newRow("no resolution") << QImage::Format_RGB32 << QSize(5, 5) << -1;
+    QTest::newRow("300 dpi") << QImage::Format_RGB32 << QSize(5, 5) << 11811;
+}
+
+// Save As writes its own BMP rows a block at a time, byte for byte the file Qt's BMP writer
+// made of the same picture.
+void TestSaveAs::bytesAsQtWritesThem()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(QSize, size);
+    QFETCH(int, dotsPerMeter);
+    QImage image(size, QImage::Format_ARGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, random.generate());
+    }
+    image = image.convertToFormat(format);
+    if (dotsPerMeter != 0) {
+        image.setDotsPerMeterX(std::max(dotsPerMeter, 0));
+        image.setDotsPerMeterY(std::max(dotsPerMeter, 0));
+    }
+    QBuffer expected;
+    expected.open(QIODevice::WriteOnly);
+    QVERIFY(QImageWriter(&expected, "bmp").write(image));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved.bmp"));
+    picture::SavePicture(image, path);
+    QCOMPARE(readAll(path), expected.data());
 }
 
 QTEST_MAIN(TestSaveAs)
