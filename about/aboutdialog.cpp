@@ -99,6 +99,7 @@ void AboutDialog::buildControls()
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
     m_picIcon->setGeometry(pixels(0, 240, 1560, 2010));
     m_picIcon->setFocusPolicy(Qt::TabFocus);
+    m_picIcon->setAccessibleName(QStringLiteral("Lumora logo"));
 
     m_lblTitle = addLabel(QStringLiteral("lblTitle"), QStringLiteral("Application Title"),
                           pixels(1680, 240, 3885, 480));
@@ -133,6 +134,7 @@ void AboutDialog::buildControls()
     m_lblurl->setFont(runtime::formFont(8.25, true));
     m_lblurl->setGeometry(pixels(855, 3285, 1470, 195));
     m_lblurl->setCursor(linkCursor());
+    m_lblurl->setAccessibleDescription(QStringLiteral("Click to write a mail to this address"));
     setTextColor(*m_lblurl, kLinkBlue);
     for (QLabel *label : {m_Label2, static_cast<QLabel *>(m_lblurl)}) {
         label->setWordWrap(false);

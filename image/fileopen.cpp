@@ -2,6 +2,7 @@
 
 #include "image/openreadahead.h"
 #include "picture/loadpicture.h"
+#include "runtime/accessiblepicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
 
@@ -66,6 +67,7 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
     trap.run([&] { picdibujo.setHeight(pictrans.Height()); });
     trap.run([&] { picdibujo.setWidth(pictrans.Width()); });
     trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
+    runtime::describePicture(picdibujo, path, pictrans);
     trap.run([&] {
         runtime::moveForm(*window, 0, 0, double(picdibujo.Width()) + borderWidth,
                           double(picdibujo.Height()) + borderHeight, scale);
