@@ -6,6 +6,7 @@
 #include "picture/loadpicture.h"
 #include "runtime/appinfo.h"
 #include "runtime/form.h"
+#include "runtime/formart.h"
 #include "runtime/handlerguard.h"
 #include "runtime/picturebox.h"
 
@@ -45,10 +46,16 @@ picture::Picture aboutLogo()
     }
 }
 
+// The hand, drawn twice as fine on a scaled screen so that it is crisp at its usual size. A
+// cursor's hot spot counts its picture's own pixels: the fingertip is at (12, 1) of the
+// 32-pixel hand and at (24, 2) of the twice as fine one.
 QCursor linkCursor()
 {
-    const QPixmap hand(QStringLiteral(":/assets/linkcursor.png"));
-    return hand.isNull() ? QCursor(Qt::PointingHandCursor) : QCursor(hand, 12, 1);
+    const QPixmap hand = runtime::artPixmap(QStringLiteral(":/assets/linkcursor.png"));
+    if (hand.isNull())
+        return QCursor(Qt::PointingHandCursor);
+    const double fine = hand.devicePixelRatio();
+    return QCursor(hand, qRound(12 * fine), qRound(1 * fine));
 }
 
 } // namespace
