@@ -6,6 +6,7 @@
 #include "picture/loadpicture.h"
 #include "runtime/appinfo.h"
 #include "runtime/form.h"
+#include "runtime/formart.h"
 #include "runtime/handlerguard.h"
 #include "runtime/picturebox.h"
 
@@ -45,10 +46,16 @@ picture::Picture aboutLogo()
     }
 }
 
+// The hand, drawn twice as fine on a scaled screen so that it is crisp at its usual size. A
+// cursor's hot spot counts its picture's own pixels: the fingertip is at (12, 1) of the
+// 32-pixel hand and at (24, 2) of the twice as fine one.
 QCursor linkCursor()
 {
-    const QPixmap hand(QStringLiteral(":/assets/linkcursor.png"));
-    return hand.isNull() ? QCursor(Qt::PointingHandCursor) : QCursor(hand, 12, 1);
+    const QPixmap hand = runtime::artPixmap(QStringLiteral(":/assets/linkcursor.png"));
+    if (hand.isNull())
+        return QCursor(Qt::PointingHandCursor);
+    const double fine = hand.devicePixelRatio();
+    return QCursor(hand, qRound(12 * fine), qRound(1 * fine));
 }
 
 } // namespace
@@ -99,6 +106,7 @@ void AboutDialog::buildControls()
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
     m_picIcon->setGeometry(pixels(0, 240, 1560, 2010));
     m_picIcon->setFocusPolicy(Qt::TabFocus);
+    m_picIcon->setAccessibleName(QStringLiteral("Lumora logo"));
 
     m_lblTitle = addLabel(QStringLiteral("lblTitle"), QStringLiteral("Application Title"),
                           pixels(1680, 240, 3885, 480));
@@ -133,6 +141,7 @@ void AboutDialog::buildControls()
     m_lblurl->setFont(runtime::formFont(8.25, true));
     m_lblurl->setGeometry(pixels(855, 3285, 1470, 195));
     m_lblurl->setCursor(linkCursor());
+    m_lblurl->setAccessibleDescription(QStringLiteral("Click to write a mail to this address"));
     setTextColor(*m_lblurl, kLinkBlue);
     for (QLabel *label : {m_Label2, static_cast<QLabel *>(m_lblurl)}) {
         label->setWordWrap(false);

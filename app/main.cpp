@@ -4,6 +4,7 @@
 #include "app/displayplatform.h"
 #include "app/mainwindow.h"
 #include "app/splash.h"
+#include "runtime/accessiblepicture.h"
 #include "runtime/dialogs.h"
 #include "runtime/handlerguard.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
     }
     const bool throughXWayland = lumora::app::preferXWayland();
     QApplication application(argc, argv);
+    lumora::runtime::installAccessiblePictures();
     if (throughXWayland)
         lumora::app::leavePlatformChoice();
 

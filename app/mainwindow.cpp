@@ -60,6 +60,7 @@ MainWindow::MainWindow(runtime::Dialogs &dialogs, QWidget *parent)
     icon.addFile(QStringLiteral(":/assets/lumora-16.png"), QSize(16, 16));
     setWindowIcon(icon);
     m_mdi->setObjectName(QStringLiteral("mdiarea"));
+    m_mdi->setAccessibleName(QStringLiteral("Workspace"));
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
@@ -180,6 +181,10 @@ void MainWindow::buildToolbar()
     m_toolbar->setFloatable(false);
     m_toolbar->setIconSize(QSize(16, 16));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // The toolbar's own button for the buttons that do not fit a narrow window; Qt gives it
+    // no name, and this object name is the only handle it has.
+    if (auto *more = m_toolbar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More buttons"));
     const QSize buttonSize = runtime::screenScale().toPixels(609, 582);
     for (const char *key : toolbarLayout()) {
         const Command *command = commandWithKey(QString::fromUtf8(key));
@@ -212,7 +217,8 @@ void MainWindow::buildStatusBar()
     m_panels = std::make_unique<runtime::StatusPanels>(*bar, std::vector<int>{1440, 4905, 1635},
                                                        runtime::screenScale());
     m_panels->setText(3, runtime::App::Title());
-    m_panels->setPicture(3, runtime::artPixmap(QStringLiteral(":/assets/panel.png")));
+    m_panels->setPicture(3, runtime::artPixmap(QStringLiteral(":/assets/panel.png")),
+                         QStringLiteral("Lumora icon"));
 }
 
 // The key is the button's own; an unknown or empty key (a separator) does nothing.

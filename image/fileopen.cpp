@@ -3,6 +3,7 @@
 #include "image/openreadahead.h"
 #include "image/pictureload.h"
 #include "picture/loadpicture.h"
+#include "runtime/accessiblepicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
 
@@ -56,9 +57,10 @@ void finishPicture(ImageWindow &window, PictureLoad &load, const QString &path,
         window.restorePictrans();
         window.picdibujo().Cls();
         fitAroundPictrans(window, borders, trap);
-        return;
+    } else {
+        trap.run([&] { window.picdibujo().PaintPicture(pictrans.picture(), 0, 0); });
     }
-    trap.run([&] { window.picdibujo().PaintPicture(pictrans.picture(), 0, 0); });
+    runtime::describePicture(window.picdibujo(), path, pictrans);
 }
 
 } // namespace
@@ -113,8 +115,10 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
         trap.run([&] { pictrans.setPicture(load->take(path)); });
     }
     fitAroundPictrans(*window, borders, trap);
-    if (!window->isArriving())
+    if (!window->isArriving()) {
         trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
+        runtime::describePicture(picdibujo, path, pictrans);
+    }
     trap.run([&] { host.StatBar().setText(2, path); });
     window->Show();
     return window;

@@ -63,7 +63,9 @@ private:
     qsizetype m_pos = 0;
 };
 
-using Palette = std::array<QRgb, 256>;
+// A colour for every value a code can stand for: with code sizes up to 11 a pixel may hold
+// any index below 2048, past the largest colour table of 256 entries.
+using Palette = std::array<QRgb, kMaxCodes>;
 
 // A colour table of 2^(n+1) entries. Indices beyond it show black, as most viewers do.
 void readPalette(ByteReader &in, int sizeBits, Palette &palette)
@@ -99,7 +101,7 @@ public:
 
     bool full() const { return m_rowsLeft == 0; }
 
-    void put(const uchar *indices, int count)
+    void put(const quint16 *indices, int count)
     {
         for (int i = 0; i < count && m_rowsLeft > 0; ++i) {
             m_line[m_x] = m_colours[indices[i]];
@@ -195,21 +197,23 @@ private:
 };
 
 // Decodes the frame's LZW data into `sink` until the frame is full. A code that is not yet
-// defined, or data that ends before the last pixel, refuses the picture.
+// defined, or data that ends before the last pixel, refuses the picture. Minimum code sizes
+// go up to 11, as web browsers and the desktop's other readers take them: the first codes
+// are then already 12 bits wide, the widest there is.
 void decodeLzw(ByteReader &in, PixelSink &sink)
 {
     const int minimumBits = in.byte();
-    if (minimumBits < 1 || minimumBits > 8)
+    if (minimumBits < 1 || minimumBits > 11)
         refusePicture();
     const int clear = 1 << minimumBits;
     const int end = clear + 1;
     std::array<quint16, kMaxCodes> prefix{};
-    std::array<uchar, kMaxCodes> suffix{};
-    std::array<uchar, kMaxCodes> first{};
-    std::array<uchar, kMaxCodes> string{};
+    std::array<quint16, kMaxCodes> suffix{};
+    std::array<quint16, kMaxCodes> first{};
+    std::array<quint16, kMaxCodes> string{};
     for (int code = 0; code < clear; ++code) {
-        suffix[size_t(code)] = uchar(code);
-        first[size_t(code)] = uchar(code);
+        suffix[size_t(code)] = quint16(code);
+        first[size_t(code)] = quint16(code);
     }
     CodeReader codes(in);
     int width = minimumBits + 1;
@@ -240,7 +244,7 @@ void decodeLzw(ByteReader &in, PixelSink &sink)
         int c = code;
         for (; c >= clear; c = prefix[size_t(c)])
             string[size_t(kMaxCodes - 1 - length++)] = suffix[size_t(c)];
-        string[size_t(kMaxCodes - 1 - length++)] = uchar(c);
+        string[size_t(kMaxCodes - 1 - length++)] = quint16(c);
         sink.put(string.data() + kMaxCodes - length, length);
         previous = code;
     }

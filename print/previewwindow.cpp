@@ -62,6 +62,9 @@ PreviewWindow::PreviewWindow(runtime::MainHost &host)
     m_pichoja->setBorderStyle(BorderStyle::Flat);
     m_pichoja->setBackColor(palette().color(QPalette::Base));
     m_pichoja->Move(kSheet.left(), kSheet.top(), kSheet.width(), kSheet.height());
+    m_pichoja->setAccessibleName(QStringLiteral("Page"));
+    m_pichoja->setAccessibleDescription(
+        QStringLiteral("A letter-size page with the picture one inch from its top left corner"));
 
     m_pictemp->setObjectName(QStringLiteral("pictemp"));
     m_pictemp->setBorderStyle(BorderStyle::Sunken);

@@ -46,11 +46,12 @@ QLabel *StatusPanels::label(int panel) const
     return &at(panel);
 }
 
-void StatusPanels::setPicture(int panel, const QPixmap &picture)
+void StatusPanels::setPicture(int panel, const QPixmap &picture, const QString &name)
 {
     at(panel);
     QLabel *holder = m_pictures[static_cast<size_t>(panel - 1)];
     holder->setPixmap(picture);
+    holder->setAccessibleName(name);
     holder->setVisible(!picture.isNull());
 }
 

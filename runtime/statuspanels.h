@@ -17,7 +17,8 @@ public:
     int count() const { return static_cast<int>(m_panels.size()); }
     QString text(int panel) const;
     void setText(int panel, const QString &text);
-    void setPicture(int panel, const QPixmap &picture);
+    // `name` is what a screen reader calls the picture.
+    void setPicture(int panel, const QPixmap &picture, const QString &name);
     QLabel *label(int panel) const;
     // Paints the bar at once, without waiting for the event loop.
     void Refresh();

@@ -913,6 +913,7 @@ def main():
     if cursor[hy][hx] == SILVER:
         raise ValueError("the cursor's hot spot is not on the fingertip")
     write_png(ASSETS / "linkcursor.png", 32, 32, indices_to_rgba(cursor))
+    write_png(ASSETS / "linkcursor@2x.png", 64, 64, indices_to_rgba(doubled(cursor)))
 
     large = {}
     for size in (48, 64, 128, 256):

@@ -1,5 +1,8 @@
 #include "show/imagebox.h"
 
+#include "runtime/accessiblepicture.h"
+#include "runtime/twips.h"
+
 #include <QPainter>
 
 namespace lumora::show {
@@ -8,18 +11,28 @@ ImageBox::ImageBox(QWidget *parent) : QFrame(parent)
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    runtime::readAsPicture(*this);
+    describe();
 }
 
 void ImageBox::setPicture(const picture::Picture &picture)
 {
     m_picture = picture;
     render();
+    describe();
 }
 
 void ImageBox::setShowsError(bool on)
 {
     m_error = on;
     update();
+    describe();
+}
+
+void ImageBox::describe()
+{
+    setAccessibleDescription(m_error ? QStringLiteral("Error: the file could not be read")
+                                     : runtime::pictureSizeText(m_picture, runtime::screenScale()));
 }
 
 void ImageBox::render()

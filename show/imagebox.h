@@ -28,6 +28,8 @@ protected:
 
 private:
     void render();
+    // Tells a screen reader what the control shows.
+    void describe();
 
     picture::Picture m_picture;
     QImage m_rendered; // the picture stretched once, so repaints do not scale a big photo

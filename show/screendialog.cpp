@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <tuple>
 
 namespace lumora::show {
 
@@ -98,27 +99,35 @@ void ScreenDialog::buildControls()
         button->setAutoDefault(false);
     m_cmdplay->setDefault(true);
 
-    const std::pair<QWidget *, const char *> names[] = {{m_Frame3, "Frame3"},
-                                                        {m_Drive1, "Drive1"},
-                                                        {m_Dir1, "Dir1"},
-                                                        {m_File1, "File1"},
-                                                        {m_imgred, "imgred"},
-                                                        {m_chkreducida, "chkreducida"},
-                                                        {m_cmdagregar, "cmdagregar"},
-                                                        {m_cmdremove, "cmdremove"},
-                                                        {m_cmdremall, "cmdremall"},
-                                                        {m_cmdall, "cmdall"},
-                                                        {m_lstseleccion, "lstseleccion"},
-                                                        {m_chkauto, "chkauto"},
-                                                        {m_Label1, "Label1"},
-                                                        {m_txttiempo, "txttiempo"},
-                                                        {m_Label2, "Label2"},
-                                                        {m_chkloop, "chkloop"},
-                                                        {m_Frame2, "Frame2"},
-                                                        {m_cmdplay, "cmdplay"},
-                                                        {m_cmdcancel, "cmdcancel"}};
-    for (const auto &[widget, name] : names)
+    // Each control's name, and for those without a caption of their own (or whose caption
+    // is arrows) what a screen reader calls it.
+    const std::tuple<QWidget *, const char *, const char *> names[] = {
+        {m_Frame3, "Frame3", "Drive and folder"},
+        {m_Drive1, "Drive1", nullptr},
+        {m_Dir1, "Dir1", "Folders"},
+        {m_File1, "File1", "Pictures in the folder"},
+        {m_imgred, "imgred", "Preview"},
+        {m_chkreducida, "chkreducida", nullptr},
+        {m_cmdagregar, "cmdagregar", "Add"},
+        {m_cmdremove, "cmdremove", nullptr},
+        {m_cmdremall, "cmdremall", "Remove all"},
+        {m_cmdall, "cmdall", "Add all"},
+        {m_lstseleccion, "lstseleccion", "Pictures in the show"},
+        {m_chkauto, "chkauto", nullptr},
+        {m_Label1, "Label1", nullptr},
+        {m_txttiempo, "txttiempo", "Interval in seconds"},
+        {m_Label2, "Label2", nullptr},
+        {m_chkloop, "chkloop", nullptr},
+        {m_Frame2, "Frame2", nullptr},
+        {m_cmdplay, "cmdplay", nullptr},
+        {m_cmdcancel, "cmdcancel", nullptr}};
+    for (const auto &[widget, name, spoken] : names) {
         widget->setObjectName(QLatin1String(name));
+        if (spoken)
+            widget->setAccessibleName(QLatin1String(spoken));
+    }
+    // A drop-down list is read by the entry it shows; what it is for goes with it.
+    m_Drive1->setAccessibleDescription(QStringLiteral("Drive"));
 }
 
 void ScreenDialog::placeControls()

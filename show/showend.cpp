@@ -1,6 +1,7 @@
 #include "show/showend.h"
 
 #include "picture/loadpicture.h"
+#include "runtime/accessiblepicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
 
@@ -18,6 +19,7 @@ image::ImageWindow *openAtShowEnd(runtime::MainHost &host, const QString &path, 
     trap.run([&] { picdibujo.setHeight(afterLast ? pictrans.Height() : pictrans.ScaleHeight()); });
     trap.run([&] { picdibujo.setWidth(afterLast ? pictrans.Width() : pictrans.ScaleWidth()); });
     trap.run([&] { picdibujo.PaintPicture(pictrans.picture(), 0, 0); });
+    runtime::describePicture(picdibujo, path, pictrans);
     trap.run([&] {
         const double width = afterLast ? picdibujo.ScaleWidth() : picdibujo.Width();
         const double height = afterLast ? picdibujo.ScaleHeight() : picdibujo.Height();

@@ -1,6 +1,7 @@
 #include "show/showplayer.h"
 
 #include "picture/loadpicture.h"
+#include "runtime/accessiblepicture.h"
 #include "runtime/errortrap.h"
 #include "runtime/form.h"
 #include "runtime/handlerguard.h"
@@ -50,6 +51,8 @@ ShowPlayer::ShowPlayer(runtime::MainHost &host, const ShowSettings &settings)
       m_tmrtiepo(new runtime::Timer(this)), m_sequence(settings)
 {
     setObjectName(QStringLiteral("frmshow"));
+    // The window has no title to be read by: it is the show.
+    setAccessibleName(QStringLiteral("Screen Show"));
     setWindowFlag(Qt::FramelessWindowHint);
     setAutoFillBackground(true);
     setGeometry(screenGeometry());
@@ -180,6 +183,7 @@ void ShowPlayer::Form_Load()
         return;
     trap.run([&] { m_lblfile->setText(entry(0)); });
     m_lblfile->adjustSize();
+    runtime::describePicture(*m_picshow, m_lblfile->text(), *m_picshow);
     centreByInnerSize();
     m_picshow->show();
 }
@@ -228,6 +232,7 @@ void ShowPlayer::present(int index, ShowSequence::Trigger trigger)
     trap.run([&] { m_picshow->setPicture(loadEntry(index)); });
     if (trap.failed())
         return;
+    runtime::describePicture(*m_picshow, m_lblfile->text(), *m_picshow);
     if (trigger == ShowSequence::Trigger::Timer) {
         centreByOuterSize();
         applyScreenLimit();

@@ -6,6 +6,7 @@
 #include "picture/loadpicture.h"
 #include "picture/picturelimits.h"
 #include "tests/pictures/picturecompare.h"
+#include "tests/support/gifwriter.h"
 #include "tests/support/imagemagick.h"
 
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
-#include <map>
 #include <unistd.h>
 
 using namespace lumora;
@@ -87,91 +87,18 @@ qsizetype gifDescriptor(const QByteArray &gif)
     return at < gif.size() && gif[at] == char(0x2C) ? at : -1;
 }
 
-// Writes LZW codes of 8-bit colour indices as a GIF encoder does, but lets the code table
-// fill up: from then on it goes on with 12-bit codes that add no entries, as encoders that
-// defer the clear code do, until `clearAt` pixels, where it clears and starts again. Counts
-// the codes written while the table was full into `deferred`.
-QByteArray deferredClearLzw(const QByteArray &pixels, qsizetype clearAt, int *deferred)
-{
-    constexpr int kClear = 256, kEnd = 257, kMaxCodes = 4096;
-    QByteArray out;
-    quint32 bits = 0;
-    int bitCount = 0;
-    int width = 9;
-    const auto put = [&](int code) {
-        bits |= quint32(code) << bitCount;
-        for (bitCount += width; bitCount >= 8; bitCount -= 8, bits >>= 8)
-            out.append(char(bits & 0xFF));
-    };
-    std::map<std::pair<int, uchar>, int> table;
-    int next = 0;      // the encoder's next entry, one ahead of the decoder's
-    int known = 0;     // entries the decoder has once it has read the codes so far
-    bool first = true; // the first code after a clear adds nothing for the decoder
-    const auto clear = [&] {
-        put(kClear);
-        table.clear();
-        width = 9;
-        next = known = kClear + 2;
-        first = true;
-    };
-    const auto send = [&](int code) {
-        put(code);
-        *deferred += known == kMaxCodes;
-        if (!first && known < kMaxCodes && ++known == (1 << width) && width < 12)
-            ++width;
-        first = false;
-    };
-    clear();
-    int prefix = uchar(pixels[0]);
-    for (qsizetype i = 1; i < pixels.size(); ++i) {
-        const uchar c = uchar(pixels[i]);
-        if (const auto it = table.find({prefix, c}); it != table.end()) {
-            prefix = it->second;
-            continue;
-        }
-        send(prefix);
-        if (next < kMaxCodes)
-            table[{prefix, c}] = next++;
-        if (i >= clearAt && clearAt > 0) {
-            clear();
-            clearAt = 0;
-        }
-        prefix = c;
-    }
-    send(prefix);
-    put(kEnd);
-    if (bitCount > 0)
-        out.append(char(bits & 0xFF));
-    QByteArray blocks;
-    for (qsizetype at = 0; at < out.size(); at += 255) {
-        const QByteArray block = out.mid(at, 255);
-        blocks += char(block.size()) + block;
-    }
-    return blocks + '\0';
-}
-
-// A noisy picture of 256 colours whose LZW stream (above) fills the code table early.
+// A noisy picture of 256 colours whose LZW stream fills the code table early.
 QByteArray deferredClearGif(int width, int height, int *deferred)
 {
-    QByteArray gif("GIF89a");
-    const auto le16 = [&](int v) { gif += char(v & 0xFF) + QByteArray(1, char(v >> 8)); };
-    le16(width);
-    le16(height);
-    gif += QByteArray("\xF7\x00\x00", 3); // global table of 256 colours
+    QList<QRgb> colours;
     for (int i = 0; i < 256; ++i)
-        gif.append(char(i)).append(char(255 - i)).append(char(i * 7));
-    gif += ',';
-    le16(0);
-    le16(0);
-    le16(width);
-    le16(height);
-    gif += '\0';
-    QByteArray pixels(qsizetype(width) * height, '\0');
+        colours.append(qRgb(i, 255 - i, (i * 7) & 0xFF));
+    std::vector<quint16> pixels(size_t(width) * height);
     QRandomGenerator random(7);
-    for (qsizetype i = 0; i < pixels.size(); ++i)
-        pixels[i] = char((i / 3) % 2 ? random.bounded(256) : i % 5); // noise and short runs
-    gif += '\x08' + deferredClearLzw(pixels, pixels.size() * 3 / 4, deferred);
-    return gif + ';';
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = quint16((i / 3) % 2 ? random.bounded(256) : i % 5); // noise and short runs
+    return testing::gifFile({width, height}, colours, pixels,
+                            {8, qsizetype(pixels.size() * 3 / 4), deferred});
 }
 
 } // namespace
@@ -202,6 +129,8 @@ private slots:
     void loadPictureErrors();
     void unreadableFile();
     void deferredClearGif();
+    void gifCodeSizes_data();
+    void gifCodeSizes();
     void bigJpegReadInWindows();
 };
 
@@ -612,6 +541,59 @@ void TestPictures::deferredClearGif()
     const Outcome outcome = decode(gif);
     QVERIFY2(!outcome.image.isNull(), qPrintable(QStringLiteral("error %1").arg(outcome.error)));
     const QImage expected(reference);
+    QCOMPARE(outcome.image.size(), expected.size());
+    const testing::PictureDifference difference = testing::comparePictures(outcome.image, expected);
+    QVERIFY2(difference.largest == 0, qPrintable(difference.describe()));
+}
+
+// Minimum code sizes above the 8 encoders usually write, which web browsers, the desktop's
+// pixbuf loader and ImageMagick accept: decoded as ImageMagick decodes them, across a clear
+// code and a full code table. Colour indices past the table show black at any code size;
+// sizes of 12 or more, whose codes cannot fit in 12 bits, are refused.
+void TestPictures::gifCodeSizes_data()
+{
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("highest"); // the largest colour index; the table has 16 colours
+    QTest::newRow("2 bits") << 2 << 3;
+    QTest::newRow("8 bits") << 8 << 15;
+    QTest::newRow("11 bits, the first codes 12 bits wide") << 11 << 15;
+    QTest::newRow("8 bits, indices past the table") << 8 << 255;
+    QTest::newRow("11 bits, indices past the table") << 11 << 2047;
+    QTest::newRow("12 bits") << 12 << 15;
+}
+
+void TestPictures::gifCodeSizes()
+{
+    QFETCH(int, bits);
+    QFETCH(int, highest);
+    const QSize size(150, 100);
+    QList<QRgb> colours;
+    for (int i = 0; i < 16; ++i)
+        colours.append(qRgb(i * 16, 255 - i * 8, (i * 77) & 0xFF));
+    std::vector<quint16> pixels(size_t(size.width()) * size.height());
+    QImage expected(size, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int i = 0; i < int(pixels.size()); ++i) {
+        pixels[size_t(i)] = quint16(random.bounded(highest + 1));
+        expected.setPixel(i % size.width(), i / size.width(),
+                          colours.value(pixels[size_t(i)], qRgb(0, 0, 0)));
+    }
+    int deferred = 0;
+    const QByteArray gif =
+        testing::gifFile(size, colours, pixels, {bits, qsizetype(pixels.size() / 2), &deferred});
+    const Outcome outcome = decode(gif);
+    if (bits > 11) {
+        QCOMPARE(outcome.error, errors::InvalidPicture);
+        return;
+    }
+    if (highest < colours.size()) {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        writeFile(dir.filePath(QStringLiteral("codes.gif")), gif);
+        expected = testing::decodeWithImageMagick(dir.filePath(QStringLiteral("codes.gif")));
+        QVERIFY2(bits < 11 || deferred > 0, "the table fills before the clear");
+    }
+    QVERIFY2(!outcome.image.isNull(), qPrintable(QStringLiteral("error %1").arg(outcome.error)));
     QCOMPARE(outcome.image.size(), expected.size());
     const testing::PictureDifference difference = testing::comparePictures(outcome.image, expected);
     QVERIFY2(difference.largest == 0, qPrintable(difference.describe()));

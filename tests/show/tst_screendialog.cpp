@@ -314,6 +314,7 @@ void TestScreenDialog::previewLoadsFailsAndEmpties()
     dialog->File1_Click();
     QVERIFY(!preview.picture().isNull());
     QVERIFY(!preview.showsError());
+    QCOMPARE(preview.accessibleDescription(), QString::fromUtf8("10 × 10 pixels"));
     // Stretched to the whole control, whatever the picture's proportions.
     QCOMPARE(preview.rendered().size(), preview.contentsRect().size());
     QCOMPARE(preview.rendered().pixelColor(preview.rendered().width() - 1, 0), QColor(Qt::red));
@@ -321,6 +322,7 @@ void TestScreenDialog::previewLoadsFailsAndEmpties()
     dialog->File1().setListIndex(4); // Z.jpg cannot be read
     dialog->File1_Click();
     QVERIFY(preview.showsError());
+    QVERIFY(preview.accessibleDescription().startsWith(QStringLiteral("Error")));
     QCOMPARE(preview.picture().raster().size(), QSize(10, 10));
     QVERIFY(m_harness->dialogs.messages.isEmpty());
 
@@ -329,6 +331,7 @@ void TestScreenDialog::previewLoadsFailsAndEmpties()
     dialog->File1_Click();
     QVERIFY(preview.picture().isNull());
     QVERIFY(!preview.showsError());
+    QCOMPARE(preview.accessibleDescription(), QStringLiteral("No picture"));
 }
 
 void TestScreenDialog::automaticTransitionEnablesInterval()
