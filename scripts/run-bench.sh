@@ -12,6 +12,8 @@ fi
 build="$(realpath "${1:-build}")"
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh --each scripts/bench-packages.txt
+# The benchmark programs are not part of an ordinary build.
+cmake --build "$build" -j"$(nproc)" --target lumora_benchmarks
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 machine="Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo),"

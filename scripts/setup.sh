@@ -21,7 +21,11 @@ if ((${#missing[@]})); then
     [[ $(id -u) -eq 0 ]] || sudo="sudo"
     echo "Installing: ${missing[*]}"
     $sudo apt-get update -qq
-    install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@"; }
+    # Unpacked without a sync after every file: a failed install is simply run again.
+    install() {
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+            -o Dpkg::Options::=--force-unsafe-io "$@"
+    }
     if ((each)); then
         for pkg in "${missing[@]}"; do
             install "$pkg" || echo "Could not install $pkg: left out" >&2
