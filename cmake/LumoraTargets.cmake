@@ -12,6 +12,42 @@ if(LUMORA_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Qt's headers are most of what compiling a file of ours costs, so they are compiled once per
+# target (cmake/precompiled.h). Turned off, every file is compiled on its own includes: a check
+# that none leans on the precompiled header.
+option(LUMORA_PRECOMPILE "Precompile the Qt and standard headers every file includes" ON)
+function(lumora_precompile target)
+    if(LUMORA_PRECOMPILE)
+        target_precompile_headers(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/precompiled.h)
+    endif()
+endfunction()
+
+# Most test binaries are a single file, too few to repay a header of their own: the tests of a
+# folder share one, compiled with the same definitions (Qt's test library gives each folder
+# its own) by an object of the folder's.
+function(lumora_test_precompile target)
+    if(NOT LUMORA_PRECOMPILE)
+        return()
+    endif()
+    string(MAKE_C_IDENTIFIER "lumora_precompiled_${CMAKE_CURRENT_SOURCE_DIR}" base)
+    if(NOT TARGET ${base})
+        add_library(${base} OBJECT ${PROJECT_SOURCE_DIR}/cmake/precompiled.cpp)
+        lumora_test_settings(${base})
+        lumora_precompile(${base})
+    endif()
+    target_precompile_headers(${target} REUSE_FROM ${base})
+endfunction()
+
+# What every test binary is compiled with; the precompiled header a folder's tests share needs
+# it the same for all of them.
+function(lumora_test_settings target)
+    target_link_libraries(${target} PRIVATE Qt6::Test Qt6::Widgets)
+    target_compile_definitions(${target} PRIVATE
+        LUMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        LUMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    lumora_warnings(${target})
+endfunction()
+
 # One static library per folder.
 function(lumora_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
@@ -19,17 +55,16 @@ function(lumora_library name)
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_LINKS})
     lumora_warnings(${name})
+    lumora_precompile(${name})
 endfunction()
 
 # A QtTest binary run by CTest under the offscreen platform.
 function(lumora_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINKS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LINKS})
-    target_compile_definitions(${name} PRIVATE
-        LUMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-        LUMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
-    lumora_warnings(${name})
+    lumora_test_settings(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LINKS})
+    lumora_test_precompile(${name})
     add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)

