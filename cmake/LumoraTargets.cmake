@@ -32,10 +32,15 @@ function(lumora_test_precompile target)
     string(MAKE_C_IDENTIFIER "lumora_precompiled_${CMAKE_CURRENT_SOURCE_DIR}" base)
     if(NOT TARGET ${base})
         add_library(${base} OBJECT ${PROJECT_SOURCE_DIR}/cmake/precompiled.cpp)
+        set_target_properties(${base} PROPERTIES AUTOMOC OFF)
         lumora_test_settings(${base})
         lumora_precompile(${base})
     endif()
     target_precompile_headers(${target} REUSE_FROM ${base})
+    # A test's own moc output is included by its source, which leaves the generated moc file
+    # empty: loading a precompiled header would cost it far more than it saves.
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/mocs_compilation.cpp
+        PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
 endfunction()
 
 # What every test binary is compiled with; the precompiled header a folder's tests share needs
