@@ -47,6 +47,9 @@ endfunction()
 # it the same for all of them.
 function(lumora_test_settings target)
     target_link_libraries(${target} PRIVATE Qt6::Test Qt6::Widgets)
+    # A test's own code is checks and set-up: it is compiled lightly and without debug
+    # information, while the libraries it tests keep the build's optimisation.
+    target_compile_options(${target} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O1 -g0>)
     target_compile_definitions(${target} PRIVATE
         LUMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         LUMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
