@@ -298,12 +298,12 @@ class Screen:
 
 
 class Picture:
-    """A JPEG as djpeg decodes it, or only its top left `corner` (width, height) as djpeg -crop
-    decodes it."""
+    """A JPEG as djpeg decodes it, or the part of it `crop` names (width, height, top row; from
+    its left edge) as djpeg -crop decodes it."""
 
-    def __init__(self, path, folder, corner=None):
+    def __init__(self, path, folder, crop=None):
         ppm = os.path.join(folder, 'decoded.ppm')
-        crop = ['-crop', '%dx%d+0+0' % corner] if corner else []
+        crop = ['-crop', '%dx%d+0+%d' % crop] if crop else []
         run(['djpeg', '-ppm', *crop, '-outfile', ppm, path])
         self.path = path
         self.width, self.height, self.rgb = read_ppm(ppm)
@@ -313,6 +313,11 @@ class Picture:
         return b''.join(self.rgb[((y + r) * self.width + x) * 3:((y + r) * self.width + x +
                                                                   PATCH) * 3]
                         for r in range(PATCH))
+
+    def column(self, x):
+        """The pixels down column x as RGB bytes."""
+        return b''.join(self.rgb[(y * self.width + x) * 3:(y * self.width + x + 1) * 3]
+                        for y in range(self.height))
 
     def pixel(self, x, y):
         x, y = min(max(x, 0), self.width - 1), min(max(y, 0), self.height - 1)
@@ -430,14 +435,14 @@ def shown_extent(screen, window, view, width, height):
             first_other(down, oy, lambda y: (0, y - oy)))
 
 
-def find_shift(screen, window, view, at, most):
-    """How many rows, 1 to `most`, the view's picture has moved up in the window: the shift at
-    which the window's patch at `at` is closest to the picture's."""
-    seen = screen.pixels(window, at[0], at[1], PATCH, PATCH)
-    x, y = at[0] - view.origin[0], at[1] - view.origin[1]
-    return min(range(1, most + 1),
-               key=lambda shift: sum(abs(p - q) for p, q in
-                                     zip(seen, view.picture.patch(x, y + shift))))
+def find_row(screen, window, at, column):
+    """The row of the picture the window shows at `at`, from `column`: the picture's pixels down
+    the column shown there (Picture.column). None when they are not there."""
+    probe = screen.pixels(window, at[0], at[1], 1, PATCH)
+    found = column.find(probe)
+    while found >= 0 and found % 3:
+        found = column.find(probe, found + 1)
+    return found // 3 if found >= 0 else None
 
 
 def find_near(screen, window, picture, guess, at, radius=6):

@@ -68,9 +68,11 @@ class TestEndToEnd(unittest.TestCase):
         view = endtoend.View(self.picture, (7, 30))
         scrollbars = FakeScreen(self.picture, (7, 30), (157, 430))
         self.assertEqual(endtoend.shown_extent(scrollbars, None, view, 1280, 1024), (157, 430))
-        for shift in (1, 13, 240, 300):
-            moved = FakeScreen(self.picture, (7, 30 - shift))
-            self.assertEqual(endtoend.find_shift(moved, None, view, (60, 100), 400), shift)
+        column = self.picture.column(8)
+        for row in (0, 13, 240, SMALL[1] - endtoend.PATCH):
+            moved = FakeScreen(self.picture, (7, 100 - row))
+            self.assertEqual(endtoend.find_row(moved, None, (15, 100), column), row)
+        self.assertIsNone(endtoend.find_row(scrollbars, None, (200, 500), column))
 
     def test_peer_shows_the_giant(self):
         centre = endtoend.giant_colour(endtoend.GIANT_SIZE[0] // 2, endtoend.GIANT_SIZE[1] // 2)
