@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A 512-megapixel JPEG (17078 x 30000, about 14 MB) end to end in the real program and in the
+"""A 512-megapixel JPEG (17078 x 30000, about 15 MB) end to end in the real program and in the
 picture viewers Debian ships, each round in a fresh program on the X server this runs on (with
 a window manager), one such program at a time: each needs about 2 GB.
 
@@ -211,7 +211,8 @@ def shows_giant(middle):
     if not middle or all(max(c) - min(c) < 16 for c in channels):
         return False
     centre = giant_colour(GIANT_SIZE[0] // 2, GIANT_SIZE[1] // 2)
-    return all(abs(sum(c) / len(c) - mean) <= 24 for c, mean in zip(channels, centre))
+    # Loosely: a viewer may show the picture a little off its window's middle.
+    return all(abs(sum(c) / len(c) - mean) <= 40 for c, mean in zip(channels, centre))
 
 
 def peers(path, folder, reference, rounds, only):
@@ -227,10 +228,11 @@ def peers(path, folder, reference, rounds, only):
             samples = time_peer([part.format(**paths) for part in command], key, env, rounds,
                                 warm=False, shows=shows_giant, timeout=PEER_TIMEOUT_S)
         except ShowedNothing as nothing:
-            print('%s: %s, peak %.0f MiB' % (name, nothing, nothing.peak_kib / 1024), flush=True)
+            print('%s: %s' % (name, nothing), flush=True)
             lines.append(text_row(figure, str(nothing), WHOLE, number(reference) + ' ms'))
             lines.append(row(memory, nothing.peak_kib * 1024 / 1e6, 'MB', 'decoded size',
-                             DECODED_MB))
+                             DECODED_MB) if nothing.peak_kib is not None else
+                         text_row(memory, 'unknown', 'decoded size', number(DECODED_MB) + ' MB'))
             continue
         except LeftOut as reason:
             print('%s: left out, %s' % (name, reason), flush=True)

@@ -115,7 +115,7 @@ def giant_rows(size):
 
 
 def make_giant(path, size=GIANT_SIZE):
-    """The giant JPEG (quality 90, 4:2:0; 512 MP in about 14 MB), made by cjpeg unless `path`
+    """The giant JPEG (quality 90, 4:2:0; 512 MP in about 15 MB), made by cjpeg unless `path`
     holds it already. It appears whole or not at all."""
     if os.path.exists(path):
         return path

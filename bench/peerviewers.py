@@ -45,7 +45,8 @@ class LeftOut(Exception):
 
 
 class ShowedNothing(LeftOut):
-    """A peer that did not show B in time, with the peak memory it had reached by then."""
+    """A peer that did not show B in time, with the peak memory it had reached by then (None
+    when it ended meanwhile)."""
 
     def __init__(self, reason, peak_kib):
         super().__init__(reason)
@@ -85,12 +86,12 @@ def middle_of(screen, window):
                       geometry.width // 4, geometry.height // 4)
 
 
-def watch_middle(screen, window, start, done, timeout=TIMEOUT_S):
+def watch_middle(screen, window, start, done, timeout=TIMEOUT_S, ended=lambda: False):
     """Waits until the window's middle has stayed unchanged for QUIET_S and `done` holds for it.
     Returns the times of the first drawing for which `done` held and of the drawing that made
-    the middle as it stays, or None on the deadline."""
+    the middle as it stays, or None on the deadline or once `ended` holds."""
     middle, changed, first = middle_of(screen, window), start, None
-    while time.monotonic() - start < timeout:
+    while time.monotonic() - start < timeout and not ended():
         if screen.drain(0.05):
             now = time.monotonic()
             current = middle_of(screen, window)
@@ -146,8 +147,11 @@ def peer_round(screen, command, key, env, shows=lambda middle: not flat(middle),
         xdotool('windowactivate', '--sync', str(window.id))
         start = time.monotonic()
         screen.key(key)
-        settled = watch_middle(screen, window, start, shows, timeout)
+        settled = watch_middle(screen, window, start, shows, timeout,
+                               lambda: process.poll() is not None)
         peak = sum(memory_kib(pid, 'VmHWM') for pid in descendants(process.pid))
+        if process.poll() is not None:
+            raise ShowedNothing('it ended after %.0f s' % (time.monotonic() - start), None)
         if settled is None:
             raise ShowedNothing('nothing in %d s' % timeout, peak)
         return (settled[1] - start) * 1000.0, peak, (settled[0] - start) * 1000.0
