@@ -5,6 +5,7 @@ The time of a figure runs from the user's key, sent through XTEST to the focused
 the X server's report of drawing (DAMAGE events) after which the expected pixels are on the
 screen, checked at a few places of the visible part.
 """
+import math
 import os
 import select
 import subprocess
@@ -30,13 +31,24 @@ def number(value):
     return '%.*f' % (decimals, value)
 
 
+def target_text(target):
+    return '-' if target is None else 'ratio <= %.2f' % target
+
+
 def row(figure, ours, unit, reference, theirs, target=None):
     """One line in the tab-separated form of bench/benchreport.cpp; target is a ratio limit."""
     ratio = ours / theirs
     met = target is None or ratio <= target
     return '\t'.join([figure, number(ours) + ' ' + unit, reference, number(theirs) + ' ' + unit,
-                      number(ratio) + 'x', '-' if target is None else 'ratio <= %.2f' % target,
+                      number(ratio) + 'x', target_text(target),
                       '-' if target is None else 'pass' if met else 'MISS'])
+
+
+def text_row(figure, what, reference, theirs, target=None):
+    """A row whose figure could not be had, with what happened instead (`theirs` a text too):
+    missed if it had a target."""
+    return '\t'.join([figure, what, reference, theirs, '-', target_text(target),
+                      '-' if target is None else 'MISS'])
 
 
 def write_rows(lines):
@@ -60,13 +72,69 @@ def timed_ms(command):
     return (time.monotonic() - start) * 1000.0
 
 
-def make_photo(path):
+def make_photo(path, grain=0.5):
     """The photo-like picture bench_open makes: 6000 x 4000, fractal shapes with film grain,
-    4:2:0, quality 90."""
+    4:2:0, quality 90. Less grain makes a lighter file, as a phone camera's noise reduction
+    does: 0.4 makes 5.6 MB, 0.5 6.3 MB."""
     run(['convert', '-seed', '7', '-size', '1500x1000', 'plasma:fractal', '-resize', '6000x4000!',
-         '(', '-size', '6000x4000', 'xc:gray50', '-seed', '3', '-attenuate', '0.5', '+noise',
-         'Gaussian', ')', '-compose', 'overlay', '-composite', '-sampling-factor', '2x2',
+         '(', '-size', '6000x4000', 'xc:gray50', '-seed', '3', '-attenuate', str(grain),
+         '+noise', 'Gaussian', ')', '-compose', 'overlay', '-composite', '-sampling-factor', '2x2',
          '-quality', '90', path])
+    return path
+
+
+GIANT_SIZE = (17078, 30000)
+
+
+def giant_wave(y):
+    """What a giant picture's blue adds at row y: two waves, so that a step down by any number
+    of rows up to thousands changes what is shown somewhere."""
+    return round(24 * math.sin(2 * math.pi * y / 241) + 12 * math.sin(2 * math.pi * y / 1009))
+
+
+def giant_colour(x, y, size=GIANT_SIZE):
+    """A giant picture's colour at (x, y) before the waves: red across, green down, blue 64."""
+    return x * 255 // (size[0] - 1), 24 + y * 180 // (size[1] - 1), 64
+
+
+def giant_rows(size):
+    """A giant picture's rows as RGB bytes, made from a few precomputed ones: memory stays small
+    and cjpeg, not this, takes the time."""
+    width, height = size
+    line = bytearray(3 * width)
+    line[0::3] = bytes(giant_colour(x, 0, size)[0] for x in range(width))
+    blue = bytes(64 + round(12 * math.sin(2 * math.pi * x / 389)) for x in range(width))
+    added = {}
+    for y in range(height):
+        wave = giant_wave(y)
+        if wave not in added:
+            added[wave] = bytes(min(255, max(0, c + wave)) for c in range(256))
+        line[1::3] = bytes([giant_colour(0, y, size)[1]]) * width
+        line[2::3] = blue.translate(added[wave])
+        yield line
+
+
+def make_giant(path, size=GIANT_SIZE):
+    """The giant JPEG (quality 90, 4:2:0; 512 MP in about 15 MB), made by cjpeg unless `path`
+    holds it already. It appears whole or not at all."""
+    if os.path.exists(path):
+        return path
+    part = path + '.part'
+    cjpeg = subprocess.Popen(['cjpeg', '-quality', '90', '-sample', '2x2', '-outfile', part],
+                             stdin=subprocess.PIPE)
+    try:
+        cjpeg.stdin.write(b'P6\n%d %d\n255\n' % size)
+        for line in giant_rows(size):
+            cjpeg.stdin.write(line)
+        cjpeg.stdin.close()
+        if cjpeg.wait() != 0:
+            raise OSError('cjpeg failed')
+        os.replace(part, path)
+    finally:
+        cjpeg.kill()
+        cjpeg.wait()
+        if os.path.exists(part):
+            os.unlink(part)
     return path
 
 
@@ -90,9 +158,9 @@ def cpu_ticks(pid):
         return -1
 
 
-def wait_idle(pid, quiet_s=0.3):
+def wait_idle(pid, quiet_s=0.3, timeout=TIMEOUT_S):
     """Waits until the process has used no processor time for `quiet_s`: it has done its work."""
-    deadline = time.monotonic() + TIMEOUT_S
+    deadline = time.monotonic() + timeout
     ticks, since = cpu_ticks(pid), time.monotonic()
     while time.monotonic() < deadline:
         time.sleep(0.05)
@@ -179,6 +247,12 @@ class Screen:
         xtest.fake_input(self.disp, X.KeyRelease, code)
         self.disp.sync()
 
+    def wheel(self, button=5):
+        """One step of the mouse wheel where the pointer is: button 5 down, 4 up."""
+        xtest.fake_input(self.disp, X.ButtonPress, button)
+        xtest.fake_input(self.disp, X.ButtonRelease, button)
+        self.disp.sync()
+
     def drain(self, timeout):
         """Waits up to `timeout` s for events; True when any drawing was reported."""
         if not self.disp.pending_events():
@@ -224,11 +298,13 @@ class Screen:
 
 
 class Picture:
-    """A JPEG as djpeg decodes it."""
+    """A JPEG as djpeg decodes it, or the part of it `crop` names (width, height, top row; from
+    its left edge) as djpeg -crop decodes it."""
 
-    def __init__(self, path, folder):
+    def __init__(self, path, folder, crop=None):
         ppm = os.path.join(folder, 'decoded.ppm')
-        run(['djpeg', '-ppm', '-outfile', ppm, path])
+        crop = ['-crop', '%dx%d+0+%d' % crop] if crop else []
+        run(['djpeg', '-ppm', *crop, '-outfile', ppm, path])
         self.path = path
         self.width, self.height, self.rgb = read_ppm(ppm)
         os.unlink(ppm)
@@ -237,6 +313,11 @@ class Picture:
         return b''.join(self.rgb[((y + r) * self.width + x) * 3:((y + r) * self.width + x +
                                                                   PATCH) * 3]
                         for r in range(PATCH))
+
+    def column(self, x):
+        """The pixels down column x as RGB bytes."""
+        return b''.join(self.rgb[(y * self.width + x) * 3:(y * self.width + x + 1) * 3]
+                        for y in range(self.height))
 
     def pixel(self, x, y):
         x, y = min(max(x, 0), self.width - 1), min(max(y, 0), self.height - 1)
@@ -336,6 +417,34 @@ def opened_view(screen, window, picture):
     return view
 
 
+def shown_extent(screen, window, view, width, height):
+    """Where a 1:1 view stops showing its picture in the window (at its edge, a scroll bar or
+    the picture's end): the first column to the right of its top row and the first row below
+    its left column that differ from the picture."""
+    ox, oy = view.origin
+
+    def first_other(line, start, at):
+        for i in range(start, len(line) // 3):
+            if differs(line[i * 3:i * 3 + 3], view.picture.pixel(*at(i))):
+                return i
+        return len(line) // 3
+
+    across = screen.pixels(window, 0, oy, min(width, ox + view.picture.width), 1)
+    down = screen.pixels(window, ox, 0, 1, min(height, oy + view.picture.height))
+    return (first_other(across, ox, lambda x: (x - ox, 0)),
+            first_other(down, oy, lambda y: (0, y - oy)))
+
+
+def find_row(screen, window, at, column):
+    """The row of the picture the window shows at `at`, from `column`: the picture's pixels down
+    the column shown there (Picture.column). None when they are not there."""
+    probe = screen.pixels(window, at[0], at[1], 1, PATCH)
+    found = column.find(probe)
+    while found >= 0 and found % 3:
+        found = column.find(probe, found + 1)
+    return found // 3 if found >= 0 else None
+
+
 def find_near(screen, window, picture, guess, at, radius=6):
     """The origin near `guess` at which the window shows the picture 1:1 around window point
     `at`, or None."""
@@ -372,7 +481,11 @@ class Lumora:
 
     def stop(self):
         self.process.terminate()
-        self.process.wait()
+        try:
+            self.process.wait(TIMEOUT_S)
+        except subprocess.TimeoutExpired:  # busy past its signal: it must be gone all the same
+            self.process.kill()
+            self.process.wait()
 
     def menu(self, main, access_key, *keys):
         """Opens a menu of the menu bar by its access key and moves through it with `keys`."""
@@ -401,3 +514,18 @@ class Lumora:
             if time.monotonic() > deadline:
                 sys.exit('the Open dialog did not close')
             time.sleep(0.02)
+
+    def save_as(self, main, path, timeout=TIMEOUT_S):
+        """File > Save As to `path`, typed into the dialog; returns once the file is written."""
+        self.menu(main, 'f', 'Down', 'Down', 'Return')  # Open, Screen Show, Save As
+        if wait_for_window('^File Name$') is None:
+            sys.exit('Lumora showed no Save As dialog')
+        wait_idle(self.process.pid)
+        xdotool('type', '--delay', '5', path)
+        xdotool('key', 'Return')
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(path):  # the file takes its name once it is whole
+            if time.monotonic() > deadline:
+                sys.exit('Save As wrote no %s in %d s' % (path, timeout))
+            time.sleep(0.05)
+        wait_idle(self.process.pid, timeout=timeout)

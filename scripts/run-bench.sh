@@ -56,6 +56,10 @@ run_one bench_switch env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
     bench/bench_switch.py "$build/app/lumora" 7
 run_one bench_steps env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
     bench/bench_steps.py "$build/app/lumora" 7
+# A 512-megapixel JPEG end to end, ours and the peers', one such program at a time; the picture
+# is made once and kept in the build folder.
+run_one bench_giant_screen env LUMORA_XVFB_WM=1 scripts/with-xvfb.sh \
+    bench/bench_giant_screen.py "$build/app/lumora" "$build/bench" 3
 
 echo "$machine"
 echo "Load average at the end: $(load)"
