@@ -51,7 +51,7 @@ report() {
     fi
     grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$build/$target.log" || true
 }
-declare -A running
+declare -A running=()
 status=0
 finish_one() {
     local pid outcome=0 target
