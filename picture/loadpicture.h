@@ -25,10 +25,10 @@ PictureFormat sniffPictureFormat(QByteArrayView head);
 // much larger than that may be decoded there alone (see decodeJpegCentre), which gives a
 // partial picture (Picture::isPartial). Not together with a strip or an arrival.
 struct LoadOptions {
-    DrawingStrip strip;
+    DrawingStrip strip = {};
     const std::atomic<bool> *cancelled = nullptr;
     RowArrival *arrival = nullptr;
-    QSize centre;
+    QSize centre = {};
 };
 
 // Reads a BMP, JPEG, GIF or WMF file. Throws RuntimeError for a missing, unreadable, damaged

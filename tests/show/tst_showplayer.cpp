@@ -486,7 +486,7 @@ void TestShowPlayer::hugeJpegShowsItsMiddle()
 }
 
 // A timed step reads the middle too; once the box is cut to the screen, it shows the top left
-// part of every later picture, which is read whole.
+// part of every later picture, which is then read whole.
 void TestShowPlayer::hugeJpegInTimedSteps()
 {
     ShowPlayer *player = start({m_small, m_huge, m_huge}, 1, 30000, 1);
@@ -494,7 +494,9 @@ void TestShowPlayer::hugeJpegInTimedSteps()
     runtime::PictureBox &box = player->picshow();
     QVERIFY(box.picture().isPartial());
     QVERIFY(!box.AutoSize());
-    compareShown(*player, m_hugeDecoded);
+    // Cut to the screen's size at the place centred for the whole picture, three screens
+    // wide: the box lies wholly above and left of the screen.
+    QVERIFY(box.geometry().right() < 0 && box.geometry().bottom() < 0);
     player->tmrtiepo_Timer();
     QVERIFY(!box.picture().isPartial());
     QCOMPARE(box.pos(), QPoint(0, 0));
