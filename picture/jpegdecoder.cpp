@@ -118,8 +118,8 @@ struct DecodeJob {
 
     QSize imageSize() const
     {
-        const QSize pixels = part.isNull() ? placement.outputSize() : part.size();
-        return pixels + QSize(strip.pixels, strip.pixels);
+        const QSize decoded = part.isNull() ? placement.outputSize() : part.size();
+        return decoded + QSize(strip.pixels, strip.pixels);
     }
 };
 
@@ -302,7 +302,7 @@ void readPartRows(j_decompress_ptr cinfo, DecodeJob &job)
     JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                  width * 4, 1);
     const qsizetype skipped = 4 * (part.left() - qsizetype(left));
-    const auto rowBytes = size_t(4 * part.width());
+    const auto rowBytes = 4 * size_t(part.width());
     jpeg_skip_scanlines(cinfo, JDIMENSION(part.top()));
     for (int y = 0; y < part.height(); ++y) {
         stopWhenCancelled(cinfo, job);
