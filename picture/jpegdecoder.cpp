@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 // jpeglib.h needs FILE and size_t first, and jerror.h needs jpeglib.h.
 // clang-format off
@@ -111,10 +112,15 @@ struct DecodeJob {
     const std::atomic<bool> *cancelled = nullptr;
     RowArrival *arrival = nullptr;
     const RgbToSrgb *rgbProfile = nullptr; // the file's RGB profile, when it needs converting
+    QRect part;                            // the only pixels decoded; null for all of them
     QImage image;
     std::unique_ptr<BackgroundRows> profileRows; // converts finished rows; goes before `image`
 
-    QSize imageSize() const { return placement.outputSize() + QSize(strip.pixels, strip.pixels); }
+    QSize imageSize() const
+    {
+        const QSize decoded = part.isNull() ? placement.outputSize() : part.size();
+        return decoded + QSize(strip.pixels, strip.pixels);
+    }
 };
 
 void stopWhenCancelled(j_decompress_ptr cinfo, const DecodeJob &job)
@@ -284,6 +290,29 @@ void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)
     }
 }
 
+// The part's rows alone, each cut to the part. A pixel more is decoded on each side: the smooth
+// upsampling of chroma takes the edges of a cropped row for the picture's own, so the columns
+// there may differ from a whole decode.
+void readPartRows(j_decompress_ptr cinfo, DecodeJob &job)
+{
+    const QRect part = job.part;
+    auto left = JDIMENSION(std::max(0, part.left() - 1));
+    auto width = JDIMENSION(std::min(int(cinfo->output_width), part.right() + 2)) - left;
+    jpeg_crop_scanline(cinfo, &left, &width);
+    JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                 width * 4, 1);
+    const qsizetype skipped = 4 * (part.left() - qsizetype(left));
+    const auto rowBytes = 4 * size_t(part.width());
+    jpeg_skip_scanlines(cinfo, JDIMENSION(part.top()));
+    for (int y = 0; y < part.height(); ++y) {
+        stopWhenCancelled(cinfo, job);
+        if (jpeg_read_scanlines(cinfo, row, 1) != 1)
+            stopDecoding(reinterpret_cast<j_common_ptr>(cinfo), Outcome::Damaged);
+        std::memcpy(job.image.scanLine(y), row[0] + skipped, rowBytes);
+        noteRowsFilled(job.image, y + 1);
+    }
+}
+
 // The libjpeg part. Everything here is plain data, so a longjmp out of libjpeg skips no
 // destructor; the image lives in `job`, outside this frame.
 Outcome runLibjpeg(DecodeJob &job)
@@ -323,6 +352,12 @@ Outcome runLibjpeg(DecodeJob &job)
     jpeg_start_decompress(&cinfo);
     if (!allocate(job, QImage::Format_RGB32))
         stopDecoding(reinterpret_cast<j_common_ptr>(&cinfo), Outcome::OutOfMemory);
+    if (!job.part.isNull()) {
+        readPartRows(&cinfo, job);
+        // The rows below the part are never read, so there is no end of the data to check.
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::Decoded;
+    }
     if (job.arrival)
         job.arrival->begin(job.image, job.placement.outputSize());
     if (job.placement.turnsQuarter())
@@ -348,23 +383,29 @@ void convertWholePicture(DecodeJob &job, QByteArrayView iccProfile)
     convertToSrgb(picture, iccProfile);
 }
 
-} // namespace
-
-QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
-                  const std::atomic<bool> *cancelled, JpegBytes bytesKind, RowArrival *arrival)
+// The middle `centre` of the picture when decoding it alone pays and gives a whole decode's
+// pixels; null when the picture is to be decoded whole. Skipping rows pays only when one scan
+// holds them all (a file of several scans keeps every coefficient anyway), and turned pictures
+// and colour profiles go through the whole picture.
+QRect partWorthDecoding(const JpegLayout &layout, const Placement &placement, QSize centre)
 {
-    const JpegLayout layout = readJpegLayout(bytes);
-    DecodeJob job;
-    job.bytes = bytes;
-    job.bytesKind = bytesKind;
-    job.placement.orientation = exifOrientation(layout.exif);
-    job.placement.width = layout.width;
-    job.placement.height = layout.height;
-    job.strip = strip;
-    job.cancelled = cancelled;
-    job.arrival = arrival;
+    const bool plain = layout.scans == 1 && !layout.progressive && placement.orientation == 1 &&
+                       (layout.components == 1 || (layout.components == 3 && layout.icc.isEmpty()));
+    if (!plain || centre.isEmpty())
+        return {};
+    const QSize whole = placement.outputSize();
+    const QPoint corner((whole.width() - centre.width()) / 2,
+                        (whole.height() - centre.height()) / 2);
+    const QRect part = QRect(corner, centre) & QRect(QPoint(0, 0), whole);
+    const qint64 partPixels = qint64(part.width()) * part.height();
+    return 2 * partPixels <= qint64(whole.width()) * whole.height() ? part : QRect();
+}
+
+// Decodes the picture `layout` describes as `job` asks.
+QImage decodeLaidOut(const JpegLayout &layout, DecodeJob &job)
+{
     // Whoever shows the rows stops reading them before a failed decode frees them.
-    ArrivalGuard shown(arrival);
+    ArrivalGuard shown(job.arrival);
     std::unique_ptr<IccToSrgb> cmykProfile;
     if (layout.components == 4) {
         job.cmyk = layout.adobe ? Cmyk::Inverted : Cmyk::Plain;
@@ -399,6 +440,43 @@ QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
         fillStrip(job.image, job.placement.outputSize(), job.strip.colour);
     shown.release();
     return std::move(job.image);
+}
+
+void describeJob(DecodeJob &job, const JpegLayout &layout, QByteArrayView bytes, JpegBytes kind,
+                 const std::atomic<bool> *cancelled)
+{
+    job.bytes = bytes;
+    job.bytesKind = kind;
+    job.placement.orientation = exifOrientation(layout.exif);
+    job.placement.width = layout.width;
+    job.placement.height = layout.height;
+    job.cancelled = cancelled;
+}
+
+} // namespace
+
+QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip,
+                  const std::atomic<bool> *cancelled, JpegBytes bytesKind, RowArrival *arrival)
+{
+    const JpegLayout layout = readJpegLayout(bytes);
+    DecodeJob job;
+    describeJob(job, layout, bytes, bytesKind, cancelled);
+    job.strip = strip;
+    job.arrival = arrival;
+    return decodeLaidOut(layout, job);
+}
+
+Picture decodeJpegCentre(QByteArrayView bytes, QSize centre, const std::atomic<bool> *cancelled,
+                         JpegBytes bytesKind)
+{
+    const JpegLayout layout = readJpegLayout(bytes);
+    DecodeJob job;
+    describeJob(job, layout, bytes, bytesKind, cancelled);
+    job.part = partWorthDecoding(layout, job.placement, centre);
+    QImage pixels = decodeLaidOut(layout, job);
+    if (job.part.isNull())
+        return Picture(std::move(pixels));
+    return Picture::part(std::move(pixels), job.placement.outputSize(), job.part.topLeft());
 }
 
 } // namespace lumora::picture

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/imagememory.h"
+#include "picture/picture.h"
 #include "picture/rowarrival.h"
 
 #include <QByteArrayView>
@@ -34,5 +35,19 @@ enum class JpegBytes {
 QImage decodeJpeg(QByteArrayView bytes, const DrawingStrip &strip = {},
                   const std::atomic<bool> *cancelled = nullptr,
                   JpegBytes bytesKind = JpegBytes::Kept, RowArrival *arrival = nullptr);
+
+// Decodes only the middle `centre` pixels of a JPEG much larger than that, when its rows can
+// be decoded there alone: the rows above are skipped, the columns beside are never converted,
+// and the reading stops after the last row wanted. The result is a partial picture
+// (Picture::part) of the whole one's size, with exactly the pixels a whole decode gives there.
+// A file that ends early is still refused (its markers are all walked first), and so is damage
+// above the last row wanted; damage below it goes unseen.
+//
+// Decoded whole, as decodeJpeg does, is any picture whose centre holds more than half of it, or
+// that is turned by its EXIF orientation, has several scans (progressive ones among them), is
+// CMYK, or carries a colour profile.
+Picture decodeJpegCentre(QByteArrayView bytes, QSize centre,
+                         const std::atomic<bool> *cancelled = nullptr,
+                         JpegBytes bytesKind = JpegBytes::Kept);
 
 } // namespace lumora::picture

@@ -56,6 +56,8 @@ Picture decodeBytes(QByteArrayView bytes, const LoadOptions &options, JpegBytes 
     case PictureFormat::Wmf:
         return Picture(wmf::loadWmf(bytes));
     case PictureFormat::Jpeg:
+        if (!options.centre.isEmpty() && options.strip.pixels == 0 && !options.arrival)
+            return decodeJpegCentre(bytes, options.centre, options.cancelled, kind);
         if (options.strip.pixels > 0) {
             const QImage canvas =
                 decodeJpeg(bytes, options.strip, options.cancelled, kind, options.arrival);

@@ -20,14 +20,20 @@ PictureFormat sniffPictureFormat(QByteArrayView head);
 // A read whose `cancelled` turns true stops early and throws; nobody is to use its result.
 // With an `arrival`, the reader announces its pixels and every band of rows it finishes, so
 // that the picture can be shown while it is read.
+//
+// With a `centre`, only the middle `centre` pixels of the picture will ever be seen: a JPEG
+// much larger than that may be decoded there alone (see decodeJpegCentre), which gives a
+// partial picture (Picture::isPartial). Not together with a strip or an arrival.
 struct LoadOptions {
-    DrawingStrip strip;
+    DrawingStrip strip = {};
     const std::atomic<bool> *cancelled = nullptr;
     RowArrival *arrival = nullptr;
+    QSize centre = {};
 };
 
 // Reads a BMP, JPEG, GIF or WMF file. Throws RuntimeError for a missing, unreadable, damaged
-// or unsupported file; never returns a partial picture as a whole one.
+// or unsupported file; never returns a partial picture as a whole one (only as a partial one,
+// when the options ask for a centre).
 Picture LoadPicture(const QString &path, const LoadOptions &options = {});
 
 // Decodes picture bytes already in memory; same rules as LoadPicture. Used by the fuzzers.

@@ -254,23 +254,31 @@ Picture Picture::onCanvas(const QImage &canvas, QSize size)
     return picture;
 }
 
+Picture Picture::part(QImage pixels, QSize whole, QPoint at)
+{
+    Picture picture(std::move(pixels));
+    picture.m_part = QRect(at, picture.m_raster.size());
+    picture.m_whole = whole;
+    return picture;
+}
+
 QSize Picture::sizePixels(const TwipScale &scale) const
 {
     if (m_vector) {
         const QSizeF twips = m_vector->naturalSizeTwips();
         return scale.toPixels(twips.width(), twips.height());
     }
-    return m_raster.size();
+    return isPartial() ? m_whole : m_raster.size();
 }
 
 bool Picture::isOpaque() const
 {
-    return !m_vector && !m_raster.isNull() && !m_raster.hasAlphaChannel();
+    return !m_vector && !isPartial() && !m_raster.isNull() && !m_raster.hasAlphaChannel();
 }
 
 QImage Picture::resampled(const QSize &size) const
 {
-    if (m_raster.isNull() || size.isEmpty())
+    if (m_raster.isNull() || isPartial() || size.isEmpty())
         return QImage();
     const QImage source = asThirtyTwoBit(m_raster);
     QImage out(size, source.format());
@@ -288,6 +296,10 @@ void Picture::draw(QPainter &painter, const QRectF &target) const
     }
     if (m_raster.isNull() || target.isEmpty())
         return;
+    if (isPartial()) {
+        drawPart(painter, target);
+        return;
+    }
     const QRectF device = painter.worldTransform().mapRect(target);
     // An opaque bitmap on a plain image at whole pixels is written straight into it: no
     // intermediate bitmap, no painter in between.
@@ -314,6 +326,15 @@ void Picture::draw(QPainter &painter, const QRectF &target) const
         painter.drawImage(target, m_raster);
     }
     painter.restore();
+}
+
+void Picture::drawPart(QPainter &painter, const QRectF &target) const
+{
+    const double sx = target.width() / m_whole.width();
+    const double sy = target.height() / m_whole.height();
+    const QRectF where(target.x() + m_part.x() * sx, target.y() + m_part.y() * sy,
+                       m_part.width() * sx, m_part.height() * sy);
+    Picture(m_raster).draw(painter, where);
 }
 
 } // namespace lumora::picture

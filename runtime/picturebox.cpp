@@ -254,7 +254,8 @@ bool PictureBox::showsCanvas(const picture::Picture &picture, const QRectF &targ
 
 void PictureBox::paintInto(const picture::Picture &picture, const QRectF &targetPixels)
 {
-    if (picture.isNull())
+    // A partial picture is only ever shown: painted, its missing part would pass for the file's.
+    if (picture.isNull() || picture.isPartial())
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
     if (showsCanvas(picture, targetPixels)) {
         // Painting the picture over the background gives exactly the drawing it was decoded
@@ -296,6 +297,8 @@ QImage PictureBox::Image() const
         return m_drawing;
     if (inner.isEmpty() || beyondDrawingLimit(inner))
         return QImage();
+    if (m_drawing.isNull() && m_picture.isPartial())
+        return QImage(); // the picture is not all there to be handed out
     try {
         return m_drawing.isNull() ? plainImage(inner, m_backColor, m_picture, pictureScale())
                                   : fittedDrawing(m_drawing, inner, m_backColor);

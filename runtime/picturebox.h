@@ -82,9 +82,11 @@ public:
     bool isArriving() const { return m_arrival != nullptr; }
 
     // What is drawn on the box: the background colour, its Picture and the persistent
-    // drawing, at the box's inner size in device pixels (`drawingPixels`).
+    // drawing, at the box's inner size in device pixels (`drawingPixels`). Null while the box
+    // holds a partial picture and nothing drawn: its pixels are not all there.
     QImage Image() const;
     void Cls();
+    // A partial picture is refused with a run-time error, as a null one is.
     void PaintPicture(const picture::Picture &picture, double x, double y);
     void PaintPicture(const picture::Picture &picture, double x, double y, double width,
                       double height);

@@ -8,24 +8,27 @@ namespace lumora::show {
 
 using picture::Picture;
 
-void ReadAhead::prefetch(const QString &path)
+void ReadAhead::prefetch(const QString &path, QSize centre)
 {
-    if (m_future.isValid() && m_path == path)
+    if (m_future.isValid() && m_path == path && m_centre == centre)
         return;
     m_path = path;
-    m_future = QtConcurrent::run([path] { return picture::loadStamped(path); });
+    m_centre = centre;
+    m_future = QtConcurrent::run([path, centre] {
+        return picture::loadStamped(path, picture::LoadOptions{.centre = centre});
+    });
 }
 
-Picture ReadAhead::take(const QString &path)
+Picture ReadAhead::take(const QString &path, QSize centre)
 {
-    if (std::optional<Picture> ready = takeReady(path))
+    if (std::optional<Picture> ready = takeReady(path, centre))
         return *std::move(ready);
-    return picture::LoadPicture(path);
+    return picture::LoadPicture(path, picture::LoadOptions{.centre = centre});
 }
 
-std::optional<Picture> ReadAhead::takeReady(const QString &path)
+std::optional<Picture> ReadAhead::takeReady(const QString &path, QSize centre)
 {
-    if (!m_future.isValid() || m_path != path) {
+    if (!m_future.isValid() || m_path != path || m_centre != centre) {
         clear(); // another picture: its memory is given back before this one is read
         return std::nullopt;
     }
@@ -44,6 +47,7 @@ void ReadAhead::clear()
         m_future.waitForFinished();
     m_future = QFuture<picture::StampedLoad>();
     m_path.clear();
+    m_centre = QSize();
 }
 
 } // namespace lumora::show

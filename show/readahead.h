@@ -17,12 +17,14 @@ public:
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
 
-    // Starts reading `path`, unless it is being read already.
-    void prefetch(const QString &path);
-    // The picture at `path`, as LoadPicture gives it: the one read ahead when the file is
-    // unchanged since, else read now (also when the memory budget refused the read ahead).
-    // Throws the run-time error the reading raised.
-    picture::Picture take(const QString &path);
+    // Starts reading `path`, of which only the middle `centre` pixels are to be seen (all of
+    // it for an empty size: see picture::LoadOptions), unless it is being read so already.
+    void prefetch(const QString &path, QSize centre = {});
+    // The picture at `path`, as LoadPicture gives it for that `centre`: the one read ahead
+    // when it was read for the same centre and the file is unchanged since, else read now
+    // (also when the memory budget refused the read ahead). Throws the run-time error the
+    // reading raised.
+    picture::Picture take(const QString &path, QSize centre = {});
     // Forgets what was read ahead, after waiting for a read still running.
     void clear();
     QString pendingPath() const { return m_path; }
@@ -31,9 +33,10 @@ public:
 
 private:
     // The picture read ahead for `path`, or nullopt when it must be read now.
-    std::optional<picture::Picture> takeReady(const QString &path);
+    std::optional<picture::Picture> takeReady(const QString &path, QSize centre);
 
     QString m_path;
+    QSize m_centre;
     QFuture<picture::StampedLoad> m_future;
 };
 

@@ -134,11 +134,21 @@ QString ShowPlayer::entry(int index) const
     return m_settings.ShowFiles.at(index);
 }
 
+// An autosized box is centred on the screen, so it shows only the middle of a picture larger
+// than the screen; a box of a fixed size shows the picture's top left part, which is read whole.
+QSize ShowPlayer::centreShown() const
+{
+    if (!m_picshow->AutoSize())
+        return {};
+    return centreOnScreen(screenGeometry().size(), m_picshow->pixelRatio());
+}
+
 picture::Picture ShowPlayer::loadEntry(int index)
 {
     const QString path = entry(index);
+    const QSize centre = centreShown();
     try {
-        return m_readAhead.take(path);
+        return m_readAhead.take(path, centre);
     } catch (const RuntimeError &error) {
         if (error.number() != errors::OutOfMemory)
             throw;
@@ -146,7 +156,7 @@ picture::Picture ShowPlayer::loadEntry(int index)
     // The memory budget cannot hold the next picture next to the one on the screen, which is
     // hidden and about to be replaced: let go of it and read once more.
     m_picshow->setPicture(picture::Picture());
-    return picture::LoadPicture(path);
+    return picture::LoadPicture(path, picture::LoadOptions{.centre = centre});
 }
 
 void ShowPlayer::run(void (ShowPlayer::*handler)())
@@ -160,7 +170,7 @@ void ShowPlayer::readAheadNext()
 {
     const int next = m_sequence.upcoming();
     if (next >= 0)
-        m_readAhead.prefetch(m_settings.ShowFiles.at(next));
+        m_readAhead.prefetch(m_settings.ShowFiles.at(next), centreShown());
 }
 
 void ShowPlayer::Form_Load()

@@ -64,6 +64,8 @@ private:
     void showAt(const QString &path);
     void endShow(int index, ShowEnd how);
     QString entry(int index) const;
+    // The middle of a picture the box can show, for reading only that much of it.
+    QSize centreShown() const;
     picture::Picture loadEntry(int index);
     void readAheadNext();
     void run(void (ShowPlayer::*handler)());

@@ -44,11 +44,11 @@ struct Outcome {
     int error = 0; // the run-time error number when refused
 };
 
-Outcome decode(const QByteArray &bytes)
+Outcome decode(const QByteArray &bytes, const LoadOptions &options = {})
 {
     Outcome outcome;
     try {
-        outcome.image = decodePicture(bytes).raster();
+        outcome.image = decodePicture(bytes, options).raster();
     } catch (const RuntimeError &e) {
         outcome.error = e.number();
     }
@@ -132,6 +132,9 @@ private slots:
     void gifCodeSizes_data();
     void gifCodeSizes();
     void bigJpegReadInWindows();
+    void centreAlone_data();
+    void centreAlone();
+    void damageOutsideTheCentre();
 };
 
 void TestPictures::initTestCase()
@@ -632,6 +635,72 @@ void TestPictures::bigJpegReadInWindows()
     } catch (const RuntimeError &e) {
         QCOMPARE(e.number(), errors::InvalidPicture);
     }
+}
+
+void TestPictures::centreAlone_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("centre");
+    QTest::addColumn<bool>("partial");
+    // Parts that begin inside an MCU and on its edge, below an MCU row and inside one, that take
+    // every row and every column: neither the edges of the cropped rows nor the rows skipped
+    // above may show. The pictures are 97 x 61.
+    const QList<QSize> centres = {{31, 17}, {65, 21}, {31, 29}, {20, 100}, {200, 10}};
+    for (const char *name : {"j-baseline-420.jpg", "j-baseline-422.jpg", "j-baseline-444.jpg",
+                             "j-grey.jpg", "j-restart-rows.jpg", "j-restart-blocks.jpg",
+                             "j-arithmetic.jpg", "j-rgb.jpg", "j-orient-1.jpg"}) {
+        for (const QSize &centre : centres)
+            QTest::addRow("%s %dx%d", name, centre.width(), centre.height())
+                << QString::fromLatin1(name) << centre << true;
+    }
+    for (const char *name :
+         {"j-progressive.jpg", "j-scans-100.jpg", "j-orient-2.jpg", "j-orient-6.jpg",
+          "j-icc-sRGB.jpg", "j-ycck.jpg", "g-basic.gif", "b-24bit.bmp"})
+        QTest::newRow(name) << QString::fromLatin1(name) << QSize(31, 17) << false;
+    QTest::newRow("a centre of more than half") << "j-baseline-420.jpg" << QSize(90, 40) << false;
+}
+
+// Only the middle of a picture, as the screen show reads one much larger than the screen: the
+// pixels a whole decode gives there, in a picture of the whole one's size. Pictures that cannot
+// be read so are read whole.
+void TestPictures::centreAlone()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, centre);
+    QFETCH(bool, partial);
+    const QByteArray bytes = readFile(corpus(file));
+    const QImage whole = decode(bytes).image;
+    QVERIFY(!whole.isNull());
+    LoadOptions options;
+    options.centre = centre;
+    const Picture picture = decodePicture(bytes, options);
+    QCOMPARE(picture.isPartial(), partial);
+    QCOMPARE(picture.sizePixels(TwipScale()), whole.size());
+    const QPoint corner((whole.width() - centre.width()) / 2,
+                        (whole.height() - centre.height()) / 2);
+    const QRect part = partial ? QRect(corner, centre) & whole.rect() : whole.rect();
+    QCOMPARE(picture.isPartial() ? picture.partRect() : whole.rect(), part);
+    QCOMPARE(picture.raster(), whole.copy(part));
+}
+
+// The reading stops after the middle's last row: coded data cut short well below it goes
+// unseen, though the whole picture is refused. Cut short above it, the rows skipped are still
+// read far enough to refuse it.
+void TestPictures::damageOutsideTheCentre()
+{
+    const QByteArray whole = readFile(corpus(QStringLiteral("j-baseline-444.jpg")));
+    const qsizetype scan = jpegMarker(whole, 0xDA);
+    const qsizetype end = whole.lastIndexOf("\xFF\xD9");
+    QVERIFY(scan > 0 && end > scan);
+    const auto cutAt = [&](qsizetype kept) { return whole.left(scan + kept) + "\xFF\xD9"; };
+    LoadOptions options;
+    options.centre = QSize(31, 17);
+    const QByteArray lastRowsLost = cutAt((end - scan) * 9 / 10);
+    QCOMPARE(decode(lastRowsLost).error, errors::InvalidPicture);
+    const Picture part = decodePicture(lastRowsLost, options);
+    QVERIFY(part.isPartial());
+    QCOMPARE(part.raster(), decode(whole).image.copy(part.partRect()));
+    QCOMPARE(decode(cutAt((end - scan) / 4), options).error, errors::InvalidPicture);
 }
 
 QTEST_GUILESS_MAIN(TestPictures)

@@ -1,4 +1,7 @@
+#include "base/runtimeerror.h"
 #include "image/imagewindow.h"
+#include "picture/loadpicture.h"
+#include "picture/memorybudget.h"
 #include "runtime/form.h"
 #include "show/showplayer.h"
 #include "tests/show/showfixtures.h"
@@ -35,6 +38,17 @@ int centred(int screen, int size)
     return int(std::lround((screen * 15.0 - size * 15.0) / 2.0 / 15.0));
 }
 
+// What the screen shows of the player's picture box, against the whole picture decoded.
+void compareShown(ShowPlayer &player, const QImage &whole)
+{
+    runtime::PictureBox &box = player.picshow();
+    const QRect inner(QPoint(1, 1), box.innerPixels());
+    const QRect visible = inner & QRect(box.mapFrom(&player, QPoint(0, 0)), player.size());
+    QVERIFY(!visible.isEmpty());
+    const QImage shown = box.grab(visible).toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, whole.copy(visible.translated(-1, -1)));
+}
+
 } // namespace
 
 class TestShowPlayer final : public QObject {
@@ -63,6 +77,8 @@ private slots:
     void pageUpKeepsIndexInRange();
     void changedFileIsReadAgain();
     void closingMainWindowEndsShowWithoutWindow();
+    void hugeJpegShowsItsMiddle();
+    void hugeJpegInTimedSteps();
 
 private:
     ShowPlayer *start(const QStringList &files, short automatic = 0, short interval = 0,
@@ -71,8 +87,9 @@ private:
 
     std::unique_ptr<testing::MainWindowHarness> m_harness;
     QTemporaryDir m_dir;
-    QString m_small, m_other, m_big, m_wide, m_missing;
+    QString m_small, m_other, m_big, m_wide, m_missing, m_huge, m_damaged;
     QSize m_screen;
+    QImage m_hugeDecoded;
 };
 
 void TestShowPlayer::initTestCase()
@@ -90,6 +107,22 @@ void TestShowPlayer::initTestCase()
                                  QStringLiteral("lime")));
     // One pixel narrower than the screen: only its frame makes it too wide.
     QVERIFY(testing::makePicture(m_wide, m_screen.width() - 1, 40, QStringLiteral("yellow")));
+    // Three screens each way, of noise, with its colour sampled by halves.
+    m_huge = m_dir.filePath(QStringLiteral("huge.jpg"));
+    m_damaged = m_dir.filePath(QStringLiteral("damaged.jpg"));
+    QVERIFY(testing::makePicture(m_huge, 3 * m_screen.width() + 1, 3 * m_screen.height() + 1,
+                                 QStringLiteral("gray"),
+                                 {QStringLiteral("+noise"), QStringLiteral("Random"),
+                                  QStringLiteral("-sampling-factor"), QStringLiteral("2x2")}));
+    m_hugeDecoded = picture::LoadPicture(m_huge).raster().copy(); // a copy outside the budget
+    // Its coded data cut short below its middle, where the whole read refuses it.
+    QFile huge(m_huge);
+    QVERIFY(huge.open(QIODevice::ReadOnly));
+    const QByteArray bytes = huge.readAll();
+    const qsizetype scan = bytes.indexOf("\xFF\xDA");
+    const qsizetype end = bytes.lastIndexOf("\xFF\xD9");
+    QVERIFY(testing::makeFile(m_damaged, bytes.left(end - (end - scan) / 8) + "\xFF\xD9"));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, picture::LoadPicture(m_damaged));
 }
 
 void TestShowPlayer::init()
@@ -419,6 +452,55 @@ void TestShowPlayer::closingMainWindowEndsShowWithoutWindow()
     m_harness->window->close();
     QTRY_VERIFY(!player);
     QCOMPARE(imageWindows(*m_harness->window).size(), 0);
+}
+
+// Only the middle of a JPEG far larger than the screen is read, for the step and for the read
+// ahead: the budget holds no more. The screen shows exactly what the whole picture shows there,
+// the box has the whole picture's size and place, and a screen reader is told that size.
+void TestShowPlayer::hugeJpegShowsItsMiddle()
+{
+    ShowPlayer *player = start({m_small, m_huge, m_damaged});
+    QCOMPARE(player->readAhead().pendingPath(), m_huge);
+    QTest::keyClick(player, Qt::Key_PageDown);
+    runtime::PictureBox &box = player->picshow();
+    QVERIFY(box.picture().isPartial());
+    const QSize size = m_hugeDecoded.size();
+    QCOMPARE(box.size(), size + QSize(2, 2));
+    QCOMPARE(box.pos(), QPoint(centred(m_screen.width(), size.width()),
+                               centred(m_screen.height(), size.height())));
+    QCOMPARE(box.accessibleDescription(),
+             QStringLiteral("%1 \u00D7 %2 pixels").arg(size.width()).arg(size.height()));
+    compareShown(*player, m_hugeDecoded);
+    QTRY_VERIFY(player->readAhead().isReady());
+    QVERIFY(picture::MemoryBudget::process().usedBytes() < m_hugeDecoded.sizeInBytes() / 2);
+
+    // Damaged only below what is seen: shown; the image window the show ends in reads it whole.
+    QTest::keyClick(player, Qt::Key_PageDown);
+    QVERIFY(box.isVisible());
+    compareShown(*player, m_hugeDecoded);
+    QTest::keyClick(player, Qt::Key_Escape);
+    waitUnloaded(player);
+    const QList<ImageWindow *> windows = imageWindows(*m_harness->window);
+    QCOMPARE(windows.size(), 1);
+    QVERIFY(windows.first()->pictrans().picture().isNull());
+}
+
+// A timed step reads the middle too; once the box is cut to the screen, it shows the top left
+// part of every later picture, which is then read whole.
+void TestShowPlayer::hugeJpegInTimedSteps()
+{
+    ShowPlayer *player = start({m_small, m_huge, m_huge}, 1, 30000, 1);
+    player->tmrtiepo_Timer();
+    runtime::PictureBox &box = player->picshow();
+    QVERIFY(box.picture().isPartial());
+    QVERIFY(!box.AutoSize());
+    // Cut to the screen's size at the place centred for the whole picture, three screens
+    // wide: the box lies wholly above and left of the screen.
+    QVERIFY(box.geometry().right() < 0 && box.geometry().bottom() < 0);
+    player->tmrtiepo_Timer();
+    QVERIFY(!box.picture().isPartial());
+    QCOMPARE(box.pos(), QPoint(0, 0));
+    compareShown(*player, m_hugeDecoded);
 }
 
 QTEST_MAIN(TestShowPlayer)
