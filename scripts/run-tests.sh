@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test: a short run of each picture reader's fuzzer, then the unit and handler tests
-# under the offscreen platform and the tests of the real program and its neighbours, each of
-# which starts what it needs (Xvfb, D-Bus, CUPS); then the whole suite again, built by clang
-# under the address and undefined-behaviour sanitizers. The sanitized build also holds the
-# fuzzers, so they cost no build of their own. Usage: run-tests.sh [build] [sanitized build]
+# Runs every test: the unit and handler tests under the offscreen platform and the tests of the
+# real program and its neighbours, each of which starts what it needs (Xvfb, D-Bus, CUPS), while
+# clang builds the sanitized suite beside them; then a short run of each picture reader's fuzzer
+# and the whole suite again under the address and undefined-behaviour sanitizers. The sanitized
+# build also holds the fuzzers, so they cost no build of their own.
+# Usage: run-tests.sh [build] [sanitized build]
 set -euo pipefail
 build="${1:-build}"
 sanitized="${2:-build-asan}"
