@@ -7,9 +7,10 @@
 
 namespace lumora::runtime {
 
-DrawingPlay::DrawingPlay(QImage drawing, picture::Picture picture, QRectF target,
-                         std::function<void()> finished)
-    : m_size(drawing.size()), m_canvas(std::move(drawing)), m_picture(std::move(picture)), m_target(target),
+DrawingPlay::DrawingPlay(QImage drawing, QColor background, picture::Picture picture,
+                         QRectF target, std::function<void()> finished)
+    : m_size(drawing.size()), m_canvas(std::move(drawing)), m_background(background),
+      m_picture(std::move(picture)), m_target(target),
       m_finished(std::move(finished)), m_drawing(m_result.get_future())
 {
     try {
@@ -29,6 +30,8 @@ DrawingPlay::~DrawingPlay()
 // thread would; the failure has nobody to go to on the worker.
 void DrawingPlay::run()
 {
+    if (m_background.isValid())
+        m_canvas.fill(m_background);
     try {
         QPainter painter(&m_canvas);
         m_picture.draw(painter, m_target);

@@ -2,6 +2,7 @@
 
 #include "picture/picture.h"
 
+#include <QColor>
 #include <QImage>
 #include <QRectF>
 #include <functional>
@@ -14,8 +15,9 @@ namespace lumora::runtime {
 // it is taken back: nothing else may share its pixels meanwhile, or the painter would copy them.
 class DrawingPlay final {
 public:
-    // `finished` runs on the worker thread once the drawing can be taken.
-    DrawingPlay(QImage drawing, picture::Picture picture, QRectF target,
+    // A valid `background` is filled in first, over the whole drawing. `finished` runs on the
+    // worker thread once the drawing can be taken.
+    DrawingPlay(QImage drawing, QColor background, picture::Picture picture, QRectF target,
                 std::function<void()> finished);
     // Waits for the play: the worker may not outlive what it paints for.
     ~DrawingPlay();
@@ -32,6 +34,7 @@ private:
 
     QSize m_size;
     QImage m_canvas;
+    QColor m_background;
     picture::Picture m_picture;
     QRectF m_target;
     std::function<void()> m_finished;

@@ -283,12 +283,12 @@ void PictureBox::paintInto(const picture::Picture &picture, const QRectF &target
     const QRectF inner(QPointF(0, 0), QSizeF(drawingPixels()));
     const bool covered = picture.isOpaque() && targetPixels.contains(inner) &&
                          QRectF(targetPixels.toRect()) == targetPixels;
-    QImage &image = drawing(covered);
     const QRect visible = previewRect(picture, targetPixels);
     if (!visible.isEmpty()) {
         playVisibleFirst(picture, targetPixels, visible);
         return;
     }
+    QImage &image = drawing(covered);
     QPainter painter(&image);
     picture.draw(painter, targetPixels);
     painter.end();
@@ -331,7 +331,16 @@ QRect PictureBox::previewRect(const picture::Picture &picture, const QRectF &tar
 void PictureBox::playVisibleFirst(const picture::Picture &picture, const QRectF &targetPixels,
                                   const QRect &visible)
 {
-    m_preview = m_drawing.copy(visible);
+    // A cleared box is the background alone: the worker fills it in, so that touching a big
+    // fresh drawing does not hold back the preview.
+    const bool cleared = m_drawing.isNull() && m_picture.isNull();
+    const QImage &whole = drawing(cleared);
+    if (cleared) {
+        m_preview = QImage(visible.size(), whole.format());
+        m_preview.fill(m_backColor);
+    } else {
+        m_preview = whole.copy(visible);
+    }
     m_previewAt = visible.topLeft();
     {
         QPainter painter(&m_preview);
@@ -343,12 +352,11 @@ void PictureBox::playVisibleFirst(const picture::Picture &picture, const QRectF 
     const QRectF device(visible);
     const QRectF screen(device.topLeft() / m_pixelRatio, device.size() / m_pixelRatio);
     repaint(screen.toAlignedRect().translated(b, b));
-    m_play = std::make_unique<DrawingPlay>(std::exchange(m_drawing, QImage()), picture,
-                                           targetPixels, [this] {
-                                               QMetaObject::invokeMethod(
-                                                   this, &PictureBox::playFinished,
-                                                   Qt::QueuedConnection);
-                                           });
+    const QColor background = cleared ? m_backColor : QColor();
+    m_play = std::make_unique<DrawingPlay>(
+        std::exchange(m_drawing, QImage()), background, picture, targetPixels, [this] {
+            QMetaObject::invokeMethod(this, &PictureBox::playFinished, Qt::QueuedConnection);
+        });
 }
 
 // A notice can come after a reader took the drawing and a new play began: that one may go on.
