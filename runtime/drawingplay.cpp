@@ -1,44 +1,55 @@
 #include "runtime/drawingplay.h"
 
 #include <QPainter>
+#include <QThreadPool>
 #include <chrono>
 #include <exception>
-#include <system_error>
+#include <memory>
 
 namespace lumora::runtime {
 
+namespace {
+
+struct Job {
+    QImage canvas;
+    QColor background;
+    picture::Picture picture;
+    QRectF target;
+    std::function<void()> finished;
+    std::promise<QImage> result;
+};
+
+// A play that fails part way leaves the drawing as far as it got, as a play on the caller's
+// thread would; the failure has nobody to go to on the worker.
+void run(Job &job)
+{
+    if (job.background.isValid())
+        job.canvas.fill(job.background);
+    try {
+        QPainter painter(&job.canvas);
+        job.picture.draw(painter, job.target);
+    } catch (const std::exception &) {
+    }
+    job.finished();
+    job.result.set_value(std::exchange(job.canvas, QImage()));
+}
+
+} // namespace
+
 DrawingPlay::DrawingPlay(QImage drawing, QColor background, picture::Picture picture,
                          QRectF target, std::function<void()> finished)
-    : m_size(drawing.size()), m_canvas(std::move(drawing)), m_background(background),
-      m_picture(std::move(picture)), m_target(target),
-      m_finished(std::move(finished)), m_drawing(m_result.get_future())
+    : m_size(drawing.size())
 {
-    try {
-        m_worker = std::thread([this] { run(); });
-    } catch (const std::system_error &) {
-        run(); // no thread to be had: the caller waits, as it did before there were workers
-    }
+    auto job = std::make_shared<Job>(Job{std::move(drawing), background, std::move(picture),
+                                         target, std::move(finished), {}});
+    m_drawing = job->result.get_future();
+    QThreadPool::globalInstance()->start([job] { run(*job); });
 }
 
 DrawingPlay::~DrawingPlay()
 {
-    if (m_worker.joinable())
-        m_worker.join();
-}
-
-// A play that fails part way leaves the drawing as far as it got, as a play on the caller's
-// thread would; the failure has nobody to go to on the worker.
-void DrawingPlay::run()
-{
-    if (m_background.isValid())
-        m_canvas.fill(m_background);
-    try {
-        QPainter painter(&m_canvas);
-        m_picture.draw(painter, m_target);
-    } catch (const std::exception &) {
-    }
-    m_result.set_value(std::exchange(m_canvas, QImage()));
-    m_finished();
+    if (m_drawing.valid())
+        m_drawing.wait();
 }
 
 bool DrawingPlay::isFinished() const

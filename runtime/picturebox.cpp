@@ -353,16 +353,18 @@ void PictureBox::playVisibleFirst(const picture::Picture &picture, const QRectF 
     const QRectF screen(device.topLeft() / m_pixelRatio, device.size() / m_pixelRatio);
     repaint(screen.toAlignedRect().translated(b, b));
     const QColor background = cleared ? m_backColor : QColor();
+    const quint64 play = ++m_plays;
     m_play = std::make_unique<DrawingPlay>(
-        std::exchange(m_drawing, QImage()), background, picture, targetPixels, [this] {
-            QMetaObject::invokeMethod(this, &PictureBox::playFinished, Qt::QueuedConnection);
+        std::exchange(m_drawing, QImage()), background, picture, targetPixels, [this, play] {
+            QMetaObject::invokeMethod(
+                this, [this, play] { playFinished(play); }, Qt::QueuedConnection);
         });
 }
 
-// A notice can come after a reader took the drawing and a new play began: that one may go on.
-void PictureBox::playFinished()
+// A notice can come after a reader took the drawing and a new play began: that one goes on.
+void PictureBox::playFinished(quint64 play)
 {
-    if (m_play && m_play->isFinished())
+    if (m_play && play == m_plays)
         settlePlay();
 }
 

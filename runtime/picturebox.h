@@ -126,8 +126,8 @@ private:
     QRect previewRect(const picture::Picture &picture, const QRectF &targetPixels) const;
     void playVisibleFirst(const picture::Picture &picture, const QRectF &targetPixels,
                           const QRect &visible);
-    // The play on the worker is over: its drawing becomes the box's.
-    void playFinished();
+    // Play number `play` on the worker is over: its drawing becomes the box's.
+    void playFinished(quint64 play);
     // Waits for a play still running and takes its drawing.
     void settlePlay();
 
@@ -141,6 +141,7 @@ private:
     // A play on a worker thread owns the drawing until it is over: every reader of the
     // drawing waits for it and takes the drawing back first.
     std::unique_ptr<DrawingPlay> m_play;
+    quint64 m_plays = 0; // the number of the latest
     QImage m_preview; // the visible part, played first, shown while the play runs
     QPoint m_previewAt;
     picture::RowArrival *m_arrival = nullptr;
