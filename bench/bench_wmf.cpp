@@ -17,10 +17,10 @@
 #include "picture/wmf/wmfpicture.h"
 #include "runtime/picturebox.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -130,9 +130,8 @@ VisibleFirst timeVisibleFirst(const Picture &picture, QSize drawing, int runs)
         fastest.visible = std::min(fastest.visible, timer.nsecsElapsed() / 1e6);
         seen.Image();
         fastest.whole = std::min(fastest.whole, timer.nsecsElapsed() / 1e6);
-        fastest.today = std::min(fastest.today, bench::timeMs([&] {
-            lone.PaintPicture(picture, 0, 0, w, h);
-        }));
+        fastest.today =
+            std::min(fastest.today, bench::timeMs([&] { lone.PaintPicture(picture, 0, 0, w, h); }));
     }
     return fastest;
 }

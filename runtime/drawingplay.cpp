@@ -36,12 +36,12 @@ void run(Job &job)
 
 } // namespace
 
-DrawingPlay::DrawingPlay(QImage drawing, QColor background, picture::Picture picture,
-                         QRectF target, std::function<void()> finished)
+DrawingPlay::DrawingPlay(QImage drawing, QColor background, picture::Picture picture, QRectF target,
+                         std::function<void()> finished)
     : m_size(drawing.size())
 {
-    auto job = std::make_shared<Job>(Job{std::move(drawing), background, std::move(picture),
-                                         target, std::move(finished), {}});
+    auto job = std::make_shared<Job>(
+        Job{std::move(drawing), background, std::move(picture), target, std::move(finished), {}});
     m_drawing = job->result.get_future();
     QThreadPool::globalInstance()->start([job] { run(*job); });
 }

@@ -91,6 +91,8 @@ PictureBox::PictureBox(QWidget *parent, TwipScale scale, double pixelRatio)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_backColor = palette().color(QPalette::Button);
+    connect(this, &PictureBox::drawingPlayed, this, &PictureBox::playFinished,
+            Qt::QueuedConnection);
 }
 
 PictureBox::~PictureBox() = default;
@@ -354,11 +356,9 @@ void PictureBox::playVisibleFirst(const picture::Picture &picture, const QRectF 
     repaint(screen.toAlignedRect().translated(b, b));
     const QColor background = cleared ? m_backColor : QColor();
     const quint64 play = ++m_plays;
-    m_play = std::make_unique<DrawingPlay>(
-        std::exchange(m_drawing, QImage()), background, picture, targetPixels, [this, play] {
-            QMetaObject::invokeMethod(
-                this, [this, play] { playFinished(play); }, Qt::QueuedConnection);
-        });
+    m_play =
+        std::make_unique<DrawingPlay>(std::exchange(m_drawing, QImage()), background, picture,
+                                      targetPixels, [this, play] { emit drawingPlayed(play); });
 }
 
 // A notice can come after a reader took the drawing and a new play began: that one goes on.

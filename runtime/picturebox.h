@@ -100,9 +100,10 @@ public:
                       double height);
     // Whether the drawing is still being played on a worker thread.
     bool isPlaying() const { return m_play != nullptr; }
-    // The part of the drawing the user can see, in device pixels: the box cut to the viewport
-    // of the scroll area it lies in, or else to its window.
-    QRect visibleDrawingRect() const;
+
+signals:
+    // Play number `play` on the worker thread is over: sent from that thread.
+    void drawingPlayed(quint64 play);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -121,6 +122,9 @@ private:
     void drawFrame(QPainter &painter) const;
     void paintArrivedRows(QPainter &painter, const QRectF &dirtyInner) const;
     void fitToSize(QSize devicePixels);
+    // The part of the drawing the user can see, in device pixels: the box cut to the viewport
+    // of the scroll area it lies in, or else to its window.
+    QRect visibleDrawingRect() const;
     // The visible part of a metafile's drawing worth playing first; empty when the user sees
     // all of it, so that it is played once, as a whole.
     QRect previewRect(const picture::Picture &picture, const QRectF &targetPixels) const;
@@ -142,7 +146,7 @@ private:
     // drawing waits for it and takes the drawing back first.
     std::unique_ptr<DrawingPlay> m_play;
     quint64 m_plays = 0; // the number of the latest
-    QImage m_preview; // the visible part, played first, shown while the play runs
+    QImage m_preview;    // the visible part, played first, shown while the play runs
     QPoint m_previewAt;
     picture::RowArrival *m_arrival = nullptr;
     std::vector<bool> m_arrivedRows; // device rows of the arriving picture shown so far
