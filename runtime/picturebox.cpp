@@ -2,7 +2,10 @@
 
 #include "base/runtimeerror.h"
 #include "picture/imagememory.h"
+#include "runtime/drawingplay.h"
 
+#include <QAbstractScrollArea>
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -58,6 +61,12 @@ QImage plainImage(const QSize &inner, const QColor &back, const picture::Picture
     return image;
 }
 
+bool isScrollViewport(const QWidget &widget)
+{
+    const auto *area = qobject_cast<const QAbstractScrollArea *>(widget.parentWidget());
+    return area && area->viewport() == &widget;
+}
+
 } // namespace
 
 qint64 PictureBox::maxDrawingBytes()
@@ -82,7 +91,11 @@ PictureBox::PictureBox(QWidget *parent, TwipScale scale, double pixelRatio)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_backColor = palette().color(QPalette::Button);
+    connect(this, &PictureBox::drawingPlayed, this, &PictureBox::playFinished,
+            Qt::QueuedConnection);
 }
+
+PictureBox::~PictureBox() = default;
 
 double PictureBox::Left() const
 {
@@ -205,12 +218,14 @@ void PictureBox::fitToSize(QSize device)
 
 void PictureBox::Cls()
 {
+    settlePlay();
     m_drawing = QImage();
     update();
 }
 
 QImage &PictureBox::drawing(bool covered)
 {
+    settlePlay();
     const QSize inner = drawingPixels();
     if (inner.isEmpty())
         throw RuntimeError(errors::InvalidPropertyValue,
@@ -257,6 +272,7 @@ void PictureBox::paintInto(const picture::Picture &picture, const QRectF &target
     // A partial picture is only ever shown: painted, its missing part would pass for the file's.
     if (picture.isNull() || picture.isPartial())
         throw RuntimeError(errors::InvalidPicture, QStringLiteral("Invalid picture"));
+    settlePlay();
     if (showsCanvas(picture, targetPixels)) {
         // Painting the picture over the background gives exactly the drawing it was decoded
         // into: share those pixels until something draws on the box.
@@ -269,10 +285,101 @@ void PictureBox::paintInto(const picture::Picture &picture, const QRectF &target
     const QRectF inner(QPointF(0, 0), QSizeF(drawingPixels()));
     const bool covered = picture.isOpaque() && targetPixels.contains(inner) &&
                          QRectF(targetPixels.toRect()) == targetPixels;
+    const QRect visible = previewRect(picture, targetPixels);
+    if (!visible.isEmpty()) {
+        playVisibleFirst(picture, targetPixels, visible);
+        return;
+    }
     QImage &image = drawing(covered);
     QPainter painter(&image);
     picture.draw(painter, targetPixels);
     painter.end();
+    update();
+}
+
+// Geometry rather than what the screen shows now, so that a window about to be shown has its
+// visible part too. The form around the box is left out: it is fitted to the box afterwards.
+QRect PictureBox::visibleDrawingRect() const
+{
+    QRect seen = rect();
+    QPoint offset(0, 0);
+    for (const QWidget *w = this; !w->isWindow() && w->parentWidget(); w = w->parentWidget()) {
+        offset += w->pos();
+        const QWidget &parent = *w->parentWidget();
+        if (isScrollViewport(parent) || parent.isWindow()) {
+            seen &= parent.rect().translated(-offset);
+            break;
+        }
+    }
+    const int b = borderPixels(m_border);
+    const QRectF inner = QRectF(seen.translated(-b, -b) & QRect(QPoint(0, 0), innerPixels()));
+    const QRectF device(inner.topLeft() * m_pixelRatio, inner.size() * m_pixelRatio);
+    return device.toAlignedRect() & QRect(QPoint(0, 0), drawingPixels());
+}
+
+// Bitmaps are drawn fast enough whole; so is a metafile the user sees all of.
+QRect PictureBox::previewRect(const picture::Picture &picture, const QRectF &targetPixels) const
+{
+    if (!picture.isVector() || !parentWidget())
+        return {};
+    const QRect whole = targetPixels.toAlignedRect() & QRect(QPoint(0, 0), drawingPixels());
+    const QRect visible = visibleDrawingRect() & whole;
+    return visible == whole ? QRect() : visible;
+}
+
+// Records such as flood fills read back what was drawn, so the visible part played alone may
+// differ from the same part of a whole play: it is only a preview, and the drawing is played
+// whole from the state the preview started from.
+void PictureBox::playVisibleFirst(const picture::Picture &picture, const QRectF &targetPixels,
+                                  const QRect &visible)
+{
+    // A cleared box is the background alone: the worker fills it in, so that touching a big
+    // fresh drawing does not hold back the preview.
+    const bool cleared = m_drawing.isNull() && m_picture.isNull();
+    const QImage &whole = drawing(cleared);
+    if (cleared) {
+        m_preview = QImage(visible.size(), whole.format());
+        m_preview.fill(m_backColor);
+    } else {
+        m_preview = whole.copy(visible);
+    }
+    m_previewAt = visible.topLeft();
+    {
+        QPainter painter(&m_preview);
+        painter.translate(-QPointF(visible.topLeft()));
+        painter.setClipRect(visible);
+        picture.draw(painter, targetPixels);
+    }
+    const int b = borderPixels(m_border);
+    const QRectF device(visible);
+    const QRectF screen(device.topLeft() / m_pixelRatio, device.size() / m_pixelRatio);
+    repaint(screen.toAlignedRect().translated(b, b));
+    const QColor background = cleared ? m_backColor : QColor();
+    const quint64 play = ++m_plays;
+    m_play =
+        std::make_unique<DrawingPlay>(std::exchange(m_drawing, QImage()), background, picture,
+                                      targetPixels, [this, play] { emit drawingPlayed(play); });
+}
+
+// A notice can come after a reader took the drawing and a new play began: that one goes on.
+void PictureBox::playFinished(quint64 play)
+{
+    if (m_play && play == m_plays)
+        settlePlay();
+}
+
+void PictureBox::settlePlay()
+{
+    if (!m_play)
+        return;
+    const bool waits = !m_play->isFinished();
+    if (waits)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_drawing = m_play->take();
+    m_play.reset();
+    if (waits)
+        QGuiApplication::restoreOverrideCursor();
+    m_preview = QImage();
     update();
 }
 
@@ -292,6 +399,8 @@ void PictureBox::PaintPicture(const picture::Picture &picture, double x, double 
 
 QImage PictureBox::Image() const
 {
+    // Handing out the drawing waits for it to be whole; the box itself is never const.
+    const_cast<PictureBox *>(this)->settlePlay();
     const QSize inner = drawingPixels();
     if (!m_drawing.isNull() && m_drawing.size() == inner)
         return m_drawing;
@@ -316,6 +425,9 @@ void PictureBox::resizeEvent(QResizeEvent *event)
 // A hidden box gets no resize events, so every reader of the drawing fits it first.
 void PictureBox::fitDrawingToBox()
 {
+    if (m_play && m_play->size() == drawingPixels())
+        return; // the play's drawing fits: painting shows its preview meanwhile
+    settlePlay();
     if (m_drawing.isNull() || m_drawing.size() == drawingPixels())
         return;
     try {
@@ -341,6 +453,9 @@ void PictureBox::paintEvent(QPaintEvent *event)
     const double ratio = m_pixelRatio;
     if (m_arrival) {
         paintArrivedRows(painter, QRectF(dirty.translated(-b, -b)));
+    } else if (m_play) {
+        const QRectF at(QPointF(m_previewAt) / ratio, QSizeF(m_preview.size()) / ratio);
+        painter.drawImage(at, m_preview);
     } else if (!m_drawing.isNull()) {
         const QRectF dirtyInner(dirty.translated(-b, -b));
         const QRectF source = QRectF(dirtyInner.topLeft() * ratio, dirtyInner.size() * ratio)

@@ -7,9 +7,12 @@
 #include <QColor>
 #include <QImage>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 namespace lumora::runtime {
+
+class DrawingPlay;
 
 enum class BorderStyle {
     None,   // no frame
@@ -32,6 +35,9 @@ class PictureBox : public QWidget {
 public:
     explicit PictureBox(QWidget *parent = nullptr, TwipScale scale = screenScale(),
                         double pixelRatio = screenPixelRatio());
+    ~PictureBox() override;
+    PictureBox(const PictureBox &) = delete;
+    PictureBox &operator=(const PictureBox &) = delete;
 
     // The largest persistent drawing we allocate: the whole memory budget that pictures and
     // drawings share (picture::MemoryBudget). Painting a drawing beyond it fails at once with a
@@ -86,10 +92,18 @@ public:
     // holds a partial picture and nothing drawn: its pixels are not all there.
     QImage Image() const;
     void Cls();
-    // A partial picture is refused with a run-time error, as a null one is.
+    // A partial picture is refused with a run-time error, as a null one is. A metafile the
+    // user sees only part of is played there first and shown; the whole drawing is then
+    // played on a worker thread, and every reader of the drawing waits for it.
     void PaintPicture(const picture::Picture &picture, double x, double y);
     void PaintPicture(const picture::Picture &picture, double x, double y, double width,
                       double height);
+    // Whether the drawing is still being played on a worker thread.
+    bool isPlaying() const { return m_play != nullptr; }
+
+signals:
+    // Play number `play` on the worker thread is over: sent from that thread.
+    void drawingPlayed(quint64 play);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -108,6 +122,18 @@ private:
     void drawFrame(QPainter &painter) const;
     void paintArrivedRows(QPainter &painter, const QRectF &dirtyInner) const;
     void fitToSize(QSize devicePixels);
+    // The part of the drawing the user can see, in device pixels: the box cut to the viewport
+    // of the scroll area it lies in, or else to its window.
+    QRect visibleDrawingRect() const;
+    // The visible part of a metafile's drawing worth playing first; empty when the user sees
+    // all of it, so that it is played once, as a whole.
+    QRect previewRect(const picture::Picture &picture, const QRectF &targetPixels) const;
+    void playVisibleFirst(const picture::Picture &picture, const QRectF &targetPixels,
+                          const QRect &visible);
+    // Play number `play` on the worker is over: its drawing becomes the box's.
+    void playFinished(quint64 play);
+    // Waits for a play still running and takes its drawing.
+    void settlePlay();
 
     TwipScale m_scale;
     double m_pixelRatio;
@@ -116,6 +142,12 @@ private:
     QColor m_backColor = QColor(0xE0, 0xE0, 0xE0);
     picture::Picture m_picture;
     QImage m_drawing; // null while nothing was painted since the last Cls
+    // A play on a worker thread owns the drawing until it is over: every reader of the
+    // drawing waits for it and takes the drawing back first.
+    std::unique_ptr<DrawingPlay> m_play;
+    quint64 m_plays = 0; // the number of the latest
+    QImage m_preview;    // the visible part, played first, shown while the play runs
+    QPoint m_previewAt;
     picture::RowArrival *m_arrival = nullptr;
     std::vector<bool> m_arrivedRows; // device rows of the arriving picture shown so far
 };

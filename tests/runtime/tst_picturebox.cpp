@@ -1,9 +1,12 @@
 #include "base/runtimeerror.h"
 #include "picture/imagememory.h"
+#include "picture/wmf/wmfpicture.h"
 #include "runtime/picturebox.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QTest>
+#include <mutex>
 
 using namespace lumora;
 using namespace lumora::picture;
@@ -18,6 +21,44 @@ Picture twoColourPicture(int w, int h)
     image.fill(Qt::red);
     QPainter(&image).fillRect(w / 2, 0, w - w / 2, h, Qt::blue);
     return Picture(image);
+}
+
+// A metafile that notes the clip of every play of it, in order (null: played unclipped). Its
+// plays may run on any thread.
+class NotedPlays final : public VectorPicture {
+public:
+    explicit NotedPlays(std::shared_ptr<const VectorPicture> played) : m_played(std::move(played))
+    {
+    }
+    QSizeF naturalSizeTwips() const override { return m_played->naturalSizeTwips(); }
+    void render(QPainter &painter, const QRectF &target) const override
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_clips.push_back(painter.hasClipping() ? painter.clipBoundingRect().toAlignedRect()
+                                                    : QRect());
+        }
+        m_played->render(painter, target);
+    }
+    QList<QRect> clips() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_clips;
+    }
+
+private:
+    std::shared_ptr<const VectorPicture> m_played;
+    mutable std::mutex m_mutex;
+    mutable QList<QRect> m_clips;
+};
+
+// Flood fills, raster operations and text: records whose pixels depend on what lies below.
+std::shared_ptr<const VectorPicture> readTestMetafile()
+{
+    QFile file(QStringLiteral(LUMORA_SOURCE_DIR "/tests/data/wmf/corpus/test_libuemf_ref.wmf"));
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    return wmf::loadWmf(file.readAll());
 }
 
 } // namespace
@@ -37,6 +78,8 @@ private slots:
     void paintingRefusesImpossibleBoxes();
     void pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn_data();
     void pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn();
+    void metafileSeenInPartIsPlayedThereFirst_data();
+    void metafileSeenInPartIsPlayedThereFirst();
 };
 
 void TestPictureBox::autoSizeAddsTheFrame_data()
@@ -206,3 +249,36 @@ void TestPictureBox::pictureDecodedIntoTheDrawingIsSharedUntilDrawnOn()
 
 QTEST_MAIN(TestPictureBox)
 #include "tst_picturebox.moc"
+
+void TestPictureBox::metafileSeenInPartIsPlayedThereFirst_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QList<QRect>>("plays");
+    QTest::newRow("seen in part: the part, then the whole")
+        << QSize(200, 150) << QList<QRect>{QRect(0, 0, 200, 150), QRect()};
+    QTest::newRow("seen whole: played once") << QSize(700, 500) << QList<QRect>{QRect()};
+}
+
+// However it was played, the drawing ends exactly as one whole play on a lone box leaves it,
+// as soon as anything reads it.
+void TestPictureBox::metafileSeenInPartIsPlayedThereFirst()
+{
+    QFETCH(QSize, window);
+    QFETCH(QList<QRect>, plays);
+    const std::shared_ptr<const VectorPicture> metafile = readTestMetafile();
+    QVERIFY(metafile);
+    const auto noted = std::make_shared<NotedPlays>(metafile);
+    QWidget form;
+    form.resize(window);
+    PictureBox box(&form, TwipScale(15), 1.0);
+    box.resize(600, 400);
+    box.PaintPicture(Picture(noted), 0, 0, 600 * 15, 400 * 15);
+    const QImage drawn = box.Image();
+    QVERIFY(!box.isPlaying());
+    QCOMPARE(noted->clips(), plays);
+
+    PictureBox lone(nullptr, TwipScale(15), 1.0);
+    lone.resize(600, 400);
+    lone.PaintPicture(Picture(metafile), 0, 0, 600 * 15, 400 * 15);
+    QCOMPARE(drawn, lone.Image());
+}
