@@ -34,6 +34,12 @@ ended() {
     rm -rf "$work" # it holds a saved picture of 295 MB for a while
 }
 trap 'ended $?' EXIT
+began=$(now_ms)
+# A line of the log, with the seconds since the start.
+say() {
+    local ms=$(($(now_ms) - began))
+    echo "$((ms / 1000)).$((ms % 1000 / 100)) s: $*"
+}
 
 # Six bands of colour, top to bottom, each with noise of +-32 in every channel: the noise makes
 # every row of the screen tell where it comes from, the bands tell a whole photo from a part.
@@ -135,13 +141,13 @@ for giant in giant.jpg giant.gif giant.bmp; do
     open_picture "$main" "$work/$giant"
     start=$(now_ms)
     wait_until 15 empty_window || fail "$giant: no empty window"
-    echo "$giant refused: the empty window on the screen $(($(now_ms) - start)) ms after the dialog closed"
+    say "$giant refused: the empty window on the screen $(($(now_ms) - start)) ms after the dialog closed"
     grown=$(($(peak_resident_kib "$pid") - peak))
     ((grown < 50 * 1024)) || fail "$giant took $grown KiB"
     close_window
     wait_until 15 no_empty_window || fail "$giant: its window did not close"
 done
-echo "client area at $cx,$cy"
+say "client area at $cx,$cy"
 
 # The photo's drawing, its pixels and the frame's strip, takes 375 MiB, row by row.
 base=$(resident_kib "$pid")
@@ -202,7 +208,7 @@ while_arriving "" ctrl+F4
 wait_until 15 memory_back || fail "closing the window gave back no memory: $(resident_kib "$pid") KiB"
 peak=$(($(peak_resident_kib "$pid") - base))
 ((peak < 330 * 1024)) || fail "the photo was decoded to its end after its window closed ($peak KiB)"
-echo "closed while arriving: at most $peak KiB of the photo were decoded"
+say "closed while arriving: at most $peak KiB of the photo were decoded"
 shoot_screen "$shots/closed.png"
 
 # Zoom Out while it arrives: half the size, every band of the whole photo in it.
@@ -213,6 +219,7 @@ zoomed() {
     bands_at "$shot" "$((cx + look_x))" "$cy" "$(((height + 2) / 2))" 512
 }
 wait_until 30 zoomed || fail "Zoom Out did not show the whole photo at half its size"
+say "zoomed out"
 shoot_screen "$shots/zoomed.png"
 close_window
 wait_until 15 memory_back || fail "closing the zoomed photo gave back no memory"
@@ -227,6 +234,7 @@ wait_for_no_window '^File Name$' || fail "the save dialog stayed"
 saved_size=$((54 + ((width + 2) * 3 + 3) / 4 * 4 * (height + 2)))
 saved() { [[ "$(stat -c %s saved.bmp 2>/dev/null)" == "$saved_size" ]]; }
 wait_until 30 saved || fail "saved.bmp is not the $((width + 2)) x $((height + 2)) drawing"
+say "saved"
 # Compared while the next photo prints: a few seconds of work each.
 python3 "$support/findpicture.py" saved.bmp "$whole" 0 0 0 0 0 >/dev/null &
 comparing=$!
@@ -242,7 +250,7 @@ pdftoppm -r 20 -singlefile "$pdfs"/*.pdf page
 box=$(convert page.ppm -fuzz 10% -format '%@' info:)
 [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "nothing on the printed page"
 read -r pw ph px py <<<"${BASH_REMATCH[*]:1}"
-echo "printed at $box of $(identify -format %wx%h page.ppm)"
+say "printed at $box of $(identify -format %wx%h page.ppm)"
 ((pw * 12960 / 9630 - ph <= 2 && ph - pw * 12960 / 9630 <= 2)) ||
     fail "the printed picture is $pw x $ph, not 9630 x 12960 twips"
 bands_at page.ppm "$((px + pw / 4))" "$py" "$ph" "$((pw / 2))" ||
@@ -250,10 +258,12 @@ bands_at page.ppm "$((px + pw / 4))" "$py" "$ph" "$((pw / 2))" ||
 close_window
 wait_until 15 memory_back || fail "closing the printed photo gave back no memory"
 wait "$comparing" || fail "the saved picture is not the whole photo"
+say "the saved picture is the whole photo"
 
 # A JPEG cut off half way: its rows arrive, then it ends as the empty window, its memory back.
 open_picture "$main" "$work/cut.jpg"
 wait_until 20 empty_window || fail "the cut JPEG did not end as the empty window"
+say "the cut JPEG ended as the empty window"
 wait_until 15 memory_back || fail "the cut JPEG's memory did not come back"
 close_window
 
@@ -263,4 +273,4 @@ wait_for_exit "$pid" 15 || fail "File > Exit did not end the program"
 status=0
 wait "$pid" || status=$?
 ((status == 0)) || fail "the program ended with status $status"
-echo PASS
+say PASS
