@@ -155,9 +155,10 @@ decoding() { (($(resident_kib "$pid") > base + 40 * 1024)); }
 not_decoded_whole() { (($(resident_kib "$pid") < base + 330 * 1024)); }
 memory_back() { (($(resident_kib "$pid") < base + 64 * 1024)); }
 
+# File Open of the photo, until its rows are being decoded.
 open_photo() {
     open_picture "$main" "$photo"
-    wait_until 20 decoding || fail "the photo is not being decoded (refused by the memory budget?)"
+    wait_until 20 decoding || fail "the photo is not being decoded (refused by the budget?)"
 }
 
 # Stops the program; true when its top rows are on the screen and row $low_row is not yet,
@@ -178,8 +179,8 @@ stopped_while_arriving() {
     return 1
 }
 
-# The photo as the program stopped, then its menu ($1) opened: $2... are typed once it stops
-# while the photo arrives, and the program goes on.
+# Opens the photo and the menu $1 (none when empty); once the program is stopped while the
+# photo arrives, types $2... and lets it go on.
 while_arriving() {
     local menu=$1
     shift
@@ -260,7 +261,8 @@ wait_until 15 memory_back || fail "closing the printed photo gave back no memory
 wait "$comparing" || fail "the saved picture is not the whole photo"
 say "the saved picture is the whole photo"
 
-# A JPEG cut off half way: its rows arrive, then it ends as the empty window, its memory back.
+# A JPEG cut off half way ends as the empty window, its memory back. (The open dialog may
+# have read it all while the name was typed: it is not looked for while it arrives.)
 open_picture "$main" "$work/cut.jpg"
 wait_until 20 empty_window || fail "the cut JPEG did not end as the empty window"
 say "the cut JPEG ended as the empty window"
