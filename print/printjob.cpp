@@ -5,6 +5,8 @@
 #include "print/printqueue.h"
 
 #include <QPrinter>
+#include <algorithm>
+#include <cmath>
 
 namespace lumora::print {
 
@@ -23,6 +25,27 @@ void requireDestination(const QPrinter &printer)
         requireReadyQueue(printer.printerName());
     else if (printer.outputFileName().isEmpty())
         raise(QStringLiteral("No printer is available"));
+}
+
+// Qt writes the pictures of a PDF document as JPEG, which holds at most 65500 pixels a side:
+// a longer picture comes out on paper as a blank or broken patch. Such a side is narrowed to
+// the pixels the page has for it, which loses nothing that would be printed.
+constexpr int kLongestPdfPictureSide = 65500;
+
+int printableSide(int side, qreal deviceSide)
+{
+    if (side <= kLongestPdfPictureSide)
+        return side;
+    return std::clamp(int(std::ceil(deviceSide)), 1, kLongestPdfPictureSide);
+}
+
+QImage printable(const QImage &image, const QSizeF &device)
+{
+    const QSize size(printableSide(image.width(), device.width()),
+                     printableSide(image.height(), device.height()));
+    if (size == image.size())
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace
@@ -51,7 +74,7 @@ void PrintJob::paint(const QImage &image, const QRectF &twips)
     if (!m_painter.begin(&m_printer))
         raise(QStringLiteral("The printer could not start the document"));
     const QRectF target = twipsToDevice(twips, m_printer.logicalDpiX(), m_printer.logicalDpiY());
-    m_painter.drawImage(target, image);
+    m_painter.drawImage(target, printable(image, target.size()));
 }
 
 void PrintJob::finish()

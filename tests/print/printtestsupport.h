@@ -5,12 +5,19 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <algorithm>
 
 namespace lumora::testing {
 
-// A plain picture file of one colour, made by ImageMagick.
+// A plain picture file of one colour, made by ImageMagick; by Qt's writer where ImageMagick's
+// policy refuses the size (16000 pixels a side).
 inline bool makePlainPicture(const QString &path, int width, int height, const QString &colour)
 {
+    if (std::max(width, height) > 16000) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(QColor(colour));
+        return image.save(path, "BMP");
+    }
     return makePicture(QStringLiteral("BMP3:") + path, width, height, colour,
                        {QStringLiteral("-type"), QStringLiteral("TrueColor")});
 }

@@ -181,6 +181,8 @@ void TstPrintCups::printsAtTheLayoutRules_data()
     QTest::newRow("exactly 9630 x 12960: unstretched") << QSize(640, 862) << QSizeF(9630, 12960);
     QTest::newRow("too wide: stretched") << QSize(641, 98) << QSizeF(9630, 12960);
     QTest::newRow("too high: stretched") << QSize(98, 863) << QSizeF(9630, 12960);
+    // Qt writes a PDF's pictures as JPEG, which has at most 65500 pixels a side.
+    QTest::newRow("wider than a JPEG: stretched") << QSize(65501, 2) << QSizeF(9630, 12960);
 }
 
 // The picture lands at the printable area's corner at W x H, or stretched to 9630 x 12960.

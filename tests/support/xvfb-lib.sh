@@ -131,3 +131,7 @@ open_picture() {
     xdotool key Return
     wait_for_no_window '^Open File$' || fail "the open dialog stayed"
 }
+
+# The resident size of a process in KiB, now (VmRSS) and at its highest so far (VmHWM).
+resident_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+peak_resident_kib() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
