@@ -11,9 +11,11 @@ constexpr int kRowsPerTake = 16;
 
 } // namespace
 
-BackgroundRows::BackgroundRows(QImage &image, int rows, bool bottomUp, Convert convert)
+BackgroundRows::BackgroundRows(QImage &image, int rows, bool bottomUp, Convert convert,
+                               Converted converted)
     : m_bits(image.bits()), m_stride(image.bytesPerLine()), m_rows(rows), m_bottomUp(bottomUp),
-      m_convert(std::move(convert)), m_end(rows), m_thread([this] { run(); })
+      m_convert(std::move(convert)), m_converted(std::move(converted)), m_end(rows),
+      m_thread([this] { run(); })
 {
 }
 
@@ -82,6 +84,9 @@ void BackgroundRows::run()
             m_next = end;
         }
         convertRows(first, end);
+        // This thread alone takes rows from the top, so every row above `end` is converted.
+        if (m_converted)
+            m_converted(end);
     }
 }
 

@@ -13,9 +13,13 @@ namespace lumora::picture {
 class BackgroundRows final {
 public:
     using Convert = std::function<void(uchar *row)>;
+    // Told, on the second thread, how many rows in arrival order are converted so far, so that
+    // they can be shown while the rest are still being decoded.
+    using Converted = std::function<void(int rows)>;
 
     // `rows` rows of `image` arrive top down, or bottom up (a picture stored upside down).
-    BackgroundRows(QImage &image, int rows, bool bottomUp, Convert convert);
+    BackgroundRows(QImage &image, int rows, bool bottomUp, Convert convert,
+                   Converted converted = {});
     // Stops without converting what is left (a decode that failed), and waits.
     ~BackgroundRows();
     BackgroundRows(const BackgroundRows &) = delete;
@@ -37,6 +41,7 @@ private:
     int m_rows;
     bool m_bottomUp;
     Convert m_convert;
+    Converted m_converted;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     int m_arrived = 0;

@@ -111,6 +111,7 @@ struct DecodeJob {
     DrawingStrip strip;                     // decoded into a drawing with this strip
     const std::atomic<bool> *cancelled = nullptr;
     RowArrival *arrival = nullptr;
+    int announced = 0;                     // rows told to `arrival`, in the order they are decoded
     const RgbToSrgb *rgbProfile = nullptr; // the file's RGB profile, when it needs converting
     QRect part;                            // the only pixels decoded; null for all of them
     QImage image;
@@ -202,23 +203,6 @@ bool allocate(DecodeJob &job, QImage::Format format) noexcept
     }
 }
 
-// The rows go through the RGB profile on a second thread as they are finished. Without a
-// thread to be had they are converted as they come.
-void startProfileRows(DecodeJob &job) noexcept
-{
-    if (!job.rgbProfile || job.placement.turnsQuarter())
-        return;
-    const RgbToSrgb *profile = job.rgbProfile;
-    const int width = job.placement.width;
-    try {
-        job.profileRows = std::make_unique<BackgroundRows>(
-            job.image, job.placement.height, job.placement.flipsRows(),
-            [profile, width](uchar *row) { profile->convert(row, width); });
-    } catch (...) {
-        job.profileRows.reset();
-    }
-}
-
 void convertRgb(uchar *row, int finishedRows, const DecodeJob &job)
 {
     if (job.profileRows) {
@@ -229,18 +213,48 @@ void convertRgb(uchar *row, int finishedRows, const DecodeJob &job)
     }
 }
 
-// Announces the `decoded` rows finished so far, a band at a time, where they landed.
-void announceRows(const DecodeJob &job, int decoded)
+// Announces the rows finished up to `rows` in the order they are decoded, a band at a time,
+// where they landed; the last band of the picture may be short.
+void announceUpTo(DecodeJob &job, int rows)
 {
-    if (!job.arrival || job.profileRows || job.rgbProfile)
-        return; // rows still to be converted are announced with the whole picture
     const int height = job.placement.height;
-    if (decoded % kRowsPerBand != 0 && decoded != height)
+    while (job.announced < rows) {
+        const int count = std::min(kRowsPerBand, rows - job.announced);
+        if (count < kRowsPerBand && rows != height)
+            return;
+        const int first = job.announced;
+        job.arrival->finished(job.placement.flipsRows() ? RowBand{height - first - count, count}
+                                                        : RowBand{first, count});
+        job.announced += count;
+    }
+}
+
+// Rows going through the profile on the second thread are announced from there once
+// converted; the decoder announces the rest.
+void announceRows(DecodeJob &job, int decoded)
+{
+    if (job.arrival && !job.profileRows)
+        announceUpTo(job, decoded);
+}
+
+// The rows go through the RGB profile on a second thread as they are finished, and are shown
+// from there once converted. Without a thread to be had they are converted as they come.
+void startProfileRows(DecodeJob &job) noexcept
+{
+    if (!job.rgbProfile || job.placement.turnsQuarter())
         return;
-    const int count = decoded % kRowsPerBand == 0 ? kRowsPerBand : decoded % kRowsPerBand;
-    const int first = decoded - count;
-    job.arrival->finished(job.placement.flipsRows() ? RowBand{height - decoded, count}
-                                                    : RowBand{first, count});
+    const RgbToSrgb *profile = job.rgbProfile;
+    const int width = job.placement.width;
+    BackgroundRows::Converted converted;
+    if (job.arrival)
+        converted = [&job](int rows) { announceUpTo(job, rows); };
+    try {
+        job.profileRows = std::make_unique<BackgroundRows>(
+            job.image, job.placement.height, job.placement.flipsRows(),
+            [profile, width](uchar *row) { profile->convert(row, width); }, std::move(converted));
+    } catch (...) {
+        job.profileRows.reset();
+    }
 }
 
 void readRows(j_decompress_ptr cinfo, DecodeJob &job)
@@ -263,8 +277,11 @@ void readRows(j_decompress_ptr cinfo, DecodeJob &job)
         noteRowsFilled(job.image, y + 1);
         announceRows(job, y + 1);
     }
-    if (job.profileRows)
+    if (job.profileRows) {
         job.profileRows->finish();
+        if (job.arrival)
+            announceUpTo(job, height);
+    }
 }
 
 void readTurnedRows(j_decompress_ptr cinfo, DecodeJob &job)

@@ -120,35 +120,54 @@ void TestArriving::bandsCoverEveryRowTopFirst_data()
 {
     QTest::addColumn<QString>("file");
     QTest::newRow("JPEG") << QStringLiteral("photo.jpg");
+    QTest::newRow("JPEG with an RGB profile") << QStringLiteral("adobe:photo.jpg");
     QTest::newRow("bottom-up BMP") << QStringLiteral("BMP3:photo.bmp");
     QTest::newRow("plain GIF") << QStringLiteral("photo.gif");
     QTest::newRow("interlaced GIF") << QStringLiteral("interlaced.gif");
 }
 
-// The bands a reader announces hold every row once, and a bottom-up BMP's top rows come
-// first, though the file stores them last.
+// The bands a reader announces hold every row once, each already as it ends (an RGB profile's
+// rows are converted first), and a bottom-up BMP's top rows come first, though the file stores
+// them last.
 void TestArriving::bandsCoverEveryRowTopFirst()
 {
     QFETCH(QString, file);
     const QString path = m_dir.filePath(file.section(':', -1));
+    const QString kind = file.contains(':') ? file.section(':', 0, 0) : QString();
     QStringList arguments{QStringLiteral("-size"), QStringLiteral("120x90"),
                           QStringLiteral("plasma:red-blue")};
     if (file.startsWith(QLatin1String("interlaced")))
         arguments << QStringLiteral("-interlace") << QStringLiteral("GIF");
-    const QString prefix = file.contains(':') ? file.section(':', 0, 0) + ':' : QString();
+    if (kind == QLatin1String("adobe"))
+        arguments << QStringLiteral("-profile")
+                  << QStringLiteral("/usr/share/color/icc/colord/AdobeRGB1998.icc");
+    const QString prefix = kind == QLatin1String("BMP3") ? kind + ':' : QString();
     QVERIFY(!testing::runConvert(arguments << prefix + path).isNull());
     picture::RowArrival arrival;
+    std::vector<picture::RowBand> bands;
+    QImage announced(120, 90, QImage::Format_RGB32);
+    announced.fill(Qt::black);
+    arrival.setListener([&] {
+        for (const picture::RowBand &band : arrival.takeBands()) {
+            arrival.read([&](const QImage &pixels) {
+                for (int y = band.first; y < band.end(); ++y)
+                    std::copy_n(pixels.constScanLine(y), 4 * 120, announced.scanLine(y));
+            });
+            bands.push_back(band);
+        }
+    });
     picture::LoadOptions options;
     options.arrival = &arrival;
     const picture::Picture picture = picture::LoadPicture(path, options);
+    arrival.setListener(nullptr);
     QCOMPARE(arrival.pictureSize(), QSize(120, 90));
     std::vector<int> seen(90, 0);
-    const std::vector<picture::RowBand> bands = arrival.takeBands();
     for (const picture::RowBand &band : bands)
         for (int y = band.first; y < band.end(); ++y)
             ++seen[size_t(y)];
     QVERIFY(std::all_of(seen.begin(), seen.end(), [](int n) { return n == 1; }));
     QCOMPARE(bands.front().first, 0);
+    QCOMPARE(announced, picture.raster().convertToFormat(QImage::Format_RGB32));
     QVERIFY(arrival.read(
         [&](const QImage &pixels) { QCOMPARE(pixels.constBits(), picture.raster().constBits()); }));
 }
