@@ -79,9 +79,13 @@ void openChosenPicture(runtime::MainHost &host)
     trap.run([&] { dialog.ShowOpen(); });
     dialog.PointedFile = nullptr;
     const QString path = dialog.FileName;
-    if (path.size() < 1)
+    runtime::Dialogs &dialogs = host.dialogs();
+    if (path.size() < 1) {
+        dialogs.releaseClosedDialogs();
         return;
-    openPictureWindow(host, path, &readAhead);
+    }
+    ImageWindow *window = openPictureWindow(host, path, &readAhead);
+    window->whenPictureShown([&dialogs] { dialogs.releaseClosedDialogs(); });
 }
 
 ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
