@@ -25,6 +25,17 @@ picture::LoadOptions drawingOptions()
     return options;
 }
 
+// A picture read within a frame opens whole, as if it had been read before. Our readers
+// manage a few hundred megapixels a second at best, so a larger picture is not waited for:
+// its window opens at once and shows its rows as they come.
+std::chrono::milliseconds frameWaitFor(PictureLoad &load)
+{
+    constexpr qint64 kPixelsReadInAFrame = 4'000'000;
+    const QSize size = load.arrival().pictureSize();
+    const bool small = qint64(size.width()) * size.height() <= kPixelsReadInAFrame;
+    return std::chrono::milliseconds(small ? 16 : 0);
+}
+
 struct WindowBorders {
     int width = 0;
     int height = 0;
@@ -79,9 +90,13 @@ void openChosenPicture(runtime::MainHost &host)
     trap.run([&] { dialog.ShowOpen(); });
     dialog.PointedFile = nullptr;
     const QString path = dialog.FileName;
-    if (path.size() < 1)
+    runtime::Dialogs &dialogs = host.dialogs();
+    if (path.size() < 1) {
+        dialogs.releaseClosedDialogs();
         return;
-    openPictureWindow(host, path, &readAhead);
+    }
+    ImageWindow *window = openPictureWindow(host, path, &readAhead);
+    window->whenPictureShown([&dialogs] { dialogs.releaseClosedDialogs(); });
 }
 
 ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
@@ -102,9 +117,7 @@ ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,
     runtime::PictureBox &picdibujo = window->picdibujo();
     std::unique_ptr<PictureLoad> load =
         readAhead ? readAhead->take(path) : std::make_unique<PictureLoad>(path, drawingOptions());
-    // A picture read within a frame opens whole, as if it had been read before.
-    constexpr std::chrono::milliseconds kFrame{16};
-    if (load->waitForBegin() && !load->arrival().waitForEnd(kFrame)) {
+    if (load->waitForBegin() && !load->arrival().waitForEnd(frameWaitFor(*load))) {
         // The picture's size is known and its rows are on their way: the window opens at
         // once and shows them as they come.
         pictrans.fitToArrivingPicture(load->arrival().pictureSize());

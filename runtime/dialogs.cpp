@@ -11,6 +11,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <memory>
 
 namespace lumora::runtime {
 
@@ -33,25 +34,27 @@ QMessageBox::Icon iconFor(int style)
 }
 
 // Tells `pointedFile` what the dialog points at: the file chosen in its list, or the path
-// typed into its file name box once it names an existing file, else "".
-void reportPointedFile(QFileDialog &dialog, const std::function<void(const QString &)> &pointed)
+// typed into its file name box once it names an existing file, else "". It is told for as
+// long as `context` lives.
+void reportPointedFile(QFileDialog &dialog, const std::function<void(const QString &)> &pointed,
+                       const QObject &context)
 {
     const auto tell = [pointed](const QString &path) {
         pointed(QFileInfo(path).isFile() ? path : QString());
     };
-    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, tell);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, &context, tell);
     if (auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
         QObject::connect(
-            edit, &QLineEdit::textEdited, &dialog, [&dialog, tell](const QString &text) {
+            edit, &QLineEdit::textEdited, &context, [&dialog, tell](const QString &text) {
                 tell(text.isEmpty() ? QString() : dialog.directory().absoluteFilePath(text));
             });
     }
 }
 
-// The classic dialogs take the file name typed or chosen, whatever the filter says.
-QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool save)
+// The classic dialogs take the file name typed or chosen, whatever the filter says. The
+// dialog may outlive the answer; whoever was told what it points at is told no more.
+QString runFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool save)
 {
-    QFileDialog dialog(parent, request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -62,8 +65,9 @@ QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool sa
         dialog.selectNameFilter(filters.first());
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    const QObject whileUp;
     if (request.pointedFile && !save)
-        reportPointedFile(dialog, request.pointedFile);
+        reportPointedFile(dialog, request.pointedFile, whileUp);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().first();
@@ -97,14 +101,30 @@ void QtDialogs::messageBox(const QString &text, int style, const QString &title)
     box.exec();
 }
 
+QtDialogs::~QtDialogs()
+{
+    releaseClosedDialogs();
+}
+
 QString QtDialogs::showOpen(const FileDialogRequest &request)
 {
-    return runFileDialog(owner(), request, false);
+    releaseClosedDialogs();
+    auto dialog = std::make_unique<QFileDialog>(owner(), request.title);
+    const QString path = runFileDialog(*dialog, request, false);
+    // Kept once it is answered only: a picture shown meanwhile may release closed dialogs.
+    m_closedOpenDialog = dialog.release();
+    return path;
 }
 
 QString QtDialogs::showSave(const FileDialogRequest &request)
 {
-    return runFileDialog(owner(), request, true);
+    QFileDialog dialog(owner(), request.title);
+    return runFileDialog(dialog, request, true);
+}
+
+void QtDialogs::releaseClosedDialogs()
+{
+    delete m_closedOpenDialog.data();
 }
 
 bool QtDialogs::showPrinter(QPrinter &printer, const QString &title, int flags)
