@@ -90,13 +90,9 @@ void openChosenPicture(runtime::MainHost &host)
     trap.run([&] { dialog.ShowOpen(); });
     dialog.PointedFile = nullptr;
     const QString path = dialog.FileName;
-    runtime::Dialogs &dialogs = host.dialogs();
-    if (path.size() < 1) {
-        dialogs.releaseClosedDialogs();
+    if (path.size() < 1)
         return;
-    }
-    ImageWindow *window = openPictureWindow(host, path, &readAhead);
-    window->whenPictureShown([&dialogs] { dialogs.releaseClosedDialogs(); });
+    openPictureWindow(host, path, &readAhead);
 }
 
 ImageWindow *openPictureWindow(runtime::MainHost &host, const QString &path,

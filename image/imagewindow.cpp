@@ -10,16 +10,11 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
-#include <utility>
 
 namespace lumora::image {
 
 using runtime::BorderStyle;
 using runtime::PictureBox;
-
-namespace {
-const auto kPictureShown = static_cast<QEvent::Type>(QEvent::registerEventType());
-} // namespace
 
 ImageWindow::ImageWindow(runtime::MainHost &host)
     : m_host(host), m_picdibujo(new PictureBox(this)), m_pictrans(new PictureBox(this))
@@ -77,28 +72,6 @@ void ImageWindow::endLoad()
     m_picdibujo->stopArriving();
     runtime::guard(m_host.dialogs(), [&] { m_loadEnd(*this, *load); });
     m_loadEnd = nullptr;
-    postPictureShown();
-}
-
-void ImageWindow::whenPictureShown(std::function<void()> then)
-{
-    m_whenShown = std::move(then);
-    if (!m_load)
-        postPictureShown();
-}
-
-// Repaints are posted at low priority: an event posted after them at the same priority comes
-// after them, once the picture has gone to the screen.
-void ImageWindow::postPictureShown()
-{
-    if (m_whenShown)
-        QCoreApplication::postEvent(this, new QEvent(kPictureShown), Qt::LowEventPriority);
-}
-
-void ImageWindow::customEvent(QEvent *event)
-{
-    if (event->type() == kPictureShown && m_whenShown)
-        std::exchange(m_whenShown, nullptr)();
 }
 
 ImageWindow *ImageWindow::Load(runtime::MainHost &host)
@@ -159,8 +132,6 @@ void ImageWindow::closeEvent(QCloseEvent *event)
     // A picture still arriving stops now, not when the window is deleted later.
     m_picdibujo->stopArriving();
     m_load.reset();
-    if (m_whenShown)
-        std::exchange(m_whenShown, nullptr)();
     if (!m_unloaded) {
         m_unloaded = true;
         runtime::guard(m_host.dialogs(), [this] { Form_Unload(); });

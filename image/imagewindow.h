@@ -42,9 +42,6 @@ public:
     // A picture still arriving is finished first, with the wait cursor, so that what acts on
     // the window sees the whole picture (or the empty window of a failed read).
     void waitForPicture();
-    // Runs `then` once the picture is all in and painted, or at once when the window closes
-    // first: work that would hold the picture back waits for it.
-    void whenPictureShown(std::function<void()> then);
     // pictrans as designed, with no picture.
     void restorePictrans();
 
@@ -54,14 +51,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void customEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     explicit ImageWindow(runtime::MainHost &host);
     ~ImageWindow() override;
     void endLoad();
-    void postPictureShown();
 
     runtime::MainHost &m_host;
     QMdiSubWindow *m_frame = nullptr;
@@ -70,7 +65,6 @@ private:
     bool m_unloaded = false;
     std::unique_ptr<PictureLoad> m_load;
     LoadEnd m_loadEnd;
-    std::function<void()> m_whenShown;
 };
 
 // The image window of the main window's active child, or nullptr when that child is not one.

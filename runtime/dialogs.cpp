@@ -11,7 +11,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <memory>
 
 namespace lumora::runtime {
 
@@ -34,27 +33,25 @@ QMessageBox::Icon iconFor(int style)
 }
 
 // Tells `pointedFile` what the dialog points at: the file chosen in its list, or the path
-// typed into its file name box once it names an existing file, else "". It is told for as
-// long as `context` lives.
-void reportPointedFile(QFileDialog &dialog, const std::function<void(const QString &)> &pointed,
-                       const QObject &context)
+// typed into its file name box once it names an existing file, else "".
+void reportPointedFile(QFileDialog &dialog, const std::function<void(const QString &)> &pointed)
 {
     const auto tell = [pointed](const QString &path) {
         pointed(QFileInfo(path).isFile() ? path : QString());
     };
-    QObject::connect(&dialog, &QFileDialog::currentChanged, &context, tell);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, tell);
     if (auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
         QObject::connect(
-            edit, &QLineEdit::textEdited, &context, [&dialog, tell](const QString &text) {
+            edit, &QLineEdit::textEdited, &dialog, [&dialog, tell](const QString &text) {
                 tell(text.isEmpty() ? QString() : dialog.directory().absoluteFilePath(text));
             });
     }
 }
 
-// The classic dialogs take the file name typed or chosen, whatever the filter says. The
-// dialog may outlive the answer; whoever was told what it points at is told no more.
-QString runFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool save)
+// The classic dialogs take the file name typed or chosen, whatever the filter says.
+QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool save)
 {
+    QFileDialog dialog(parent, request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -65,9 +62,8 @@ QString runFileDialog(QFileDialog &dialog, const FileDialogRequest &request, boo
         dialog.selectNameFilter(filters.first());
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    const QObject whileUp;
     if (request.pointedFile && !save)
-        reportPointedFile(dialog, request.pointedFile, whileUp);
+        reportPointedFile(dialog, request.pointedFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().first();
@@ -101,30 +97,14 @@ void QtDialogs::messageBox(const QString &text, int style, const QString &title)
     box.exec();
 }
 
-QtDialogs::~QtDialogs()
-{
-    releaseClosedDialogs();
-}
-
 QString QtDialogs::showOpen(const FileDialogRequest &request)
 {
-    releaseClosedDialogs();
-    auto dialog = std::make_unique<QFileDialog>(owner(), request.title);
-    const QString path = runFileDialog(*dialog, request, false);
-    // Kept once it is answered only: a picture shown meanwhile may release closed dialogs.
-    m_closedOpenDialog = dialog.release();
-    return path;
+    return runFileDialog(owner(), request, false);
 }
 
 QString QtDialogs::showSave(const FileDialogRequest &request)
 {
-    QFileDialog dialog(owner(), request.title);
-    return runFileDialog(dialog, request, true);
-}
-
-void QtDialogs::releaseClosedDialogs()
-{
-    delete m_closedOpenDialog.data();
+    return runFileDialog(owner(), request, true);
 }
 
 bool QtDialogs::showPrinter(QPrinter &printer, const QString &title, int flags)

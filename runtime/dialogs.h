@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
 #include <functional>
 
-class QFileDialog;
 class QPrinter;
 class QWidget;
 
@@ -47,34 +45,23 @@ public:
     virtual QString showSave(const FileDialogRequest &request) = 0;
     // Lets the user choose and set up `printer`; false when cancelled.
     virtual bool showPrinter(QPrinter &printer, const QString &title, int flags) = 0;
-    // An open dialog may stay in memory, hidden, after it was answered, until this is called
-    // (or the next one opens): the caller lets it go once the file chosen is on the screen.
-    virtual void releaseClosedDialogs() {}
 };
 
 // The real dialogs, parented to `parent` (the main window) when given.
 class QtDialogs final : public Dialogs {
 public:
     explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
-    ~QtDialogs() override;
-    QtDialogs(const QtDialogs &) = delete;
-    QtDialogs &operator=(const QtDialogs &) = delete;
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void messageBox(const QString &text, int style, const QString &title) override;
     QString showOpen(const FileDialogRequest &request) override;
     QString showSave(const FileDialogRequest &request) override;
     bool showPrinter(QPrinter &printer, const QString &title, int flags) override;
-    void releaseClosedDialogs() override;
 
 private:
     QWidget *owner() const;
 
     QWidget *m_parent;
-    // Letting go of a file dialog writes Qt's own dialog settings, synced to the disk: tens of
-    // milliseconds on a busy disk, which File Open would otherwise spend before it shows the
-    // picture chosen.
-    QPointer<QFileDialog> m_closedOpenDialog;
 };
 
 // Turns "desc|pattern|desc|pattern" into Qt name filters ("desc (pattern)").

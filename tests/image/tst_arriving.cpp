@@ -21,7 +21,6 @@ private slots:
     void initTestCase();
     void showsItsTopBeforeTheEnd();
     void commandsWaitForTheWholePicture();
-    void whatWaitsForTheShownPictureRunsAfterItsLastRows();
     void closingStopsTheReadAndFreesItsMemory();
     void damagedHalfWayEndsAsAFailedLoad();
     void bandsCoverEveryRowTopFirst_data();
@@ -83,31 +82,6 @@ void TestArriving::commandsWaitForTheWholePicture()
         testing::maxChannelDifference(zoomed.copy(0, 0, 1, 1).convertToFormat(QImage::Format_RGB32),
                                       m_top.copy(0, 0, 1, 1)) <= 8,
         true);
-}
-
-// File Open lets its dialog go once the picture is shown: not while its rows arrive, at once
-// when the window closes first, and after the handler for a picture that opened whole.
-void TestArriving::whatWaitsForTheShownPictureRunsAfterItsLastRows()
-{
-    MainWindowHarness h;
-    QList<bool> arrivingWhenRun;
-    image::ImageWindow *window = image::openPictureWindow(*h.window, m_big);
-    window->whenPictureShown([&] { arrivingWhenRun << window->isArriving(); });
-    QVERIFY(window->isArriving());
-    QTRY_COMPARE(arrivingWhenRun, QList<bool>{false});
-    QVERIFY(!window->pictrans().picture().isNull());
-
-    window = image::openPictureWindow(*h.window, m_big);
-    window->whenPictureShown([&] { arrivingWhenRun << false; });
-    window->frame().close();
-    QCOMPARE(arrivingWhenRun.size(), 2);
-
-    const QString small = m_dir.filePath(QStringLiteral("small.bmp"));
-    QVERIFY(m_top.save(small));
-    window = image::openPictureWindow(*h.window, small);
-    window->whenPictureShown([&] { arrivingWhenRun << window->isArriving(); });
-    QCOMPARE(arrivingWhenRun.size(), 2);
-    QTRY_COMPARE(arrivingWhenRun.size(), 3);
 }
 
 void TestArriving::closingStopsTheReadAndFreesItsMemory()

@@ -1,4 +1,3 @@
-#include "runtime/dialogs.h"
 #include "runtime/errortrap.h"
 #include "runtime/formart.h"
 #include "runtime/handlerguard.h"
@@ -6,17 +5,10 @@
 #include "runtime/twips.h"
 #include "tests/support/scripteddialogs.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QPointer>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
 using namespace lumora;
 using namespace lumora::runtime;
@@ -36,7 +28,6 @@ private slots:
     void timerFiresWhileEnabled();
     void trapSkipsFailingStepsAndRemembers();
     void guardReportsEscapedErrorAndGoesOn();
-    void answeredOpenDialogStaysUntilReleased();
 };
 
 void TestUnits::twipsToPixels_data()
@@ -179,47 +170,6 @@ void TestUnits::artTwiceAsFineOnlyWhereItHelps()
     const ArtFile art = artFile(dir.filePath(name), screenRatio);
     QCOMPARE(art.path, dir.filePath(chosen));
     QCOMPARE(art.pixelRatio, artRatio);
-}
-
-// File Open shows its picture before the answered dialog goes, as letting it go writes Qt's
-// dialog settings to the disk. Kept, it tells nobody what it points at any more, and a release
-// while the next dialog is up leaves that one alone.
-void TestUnits::answeredOpenDialogStaysUntilReleased()
-{
-    QStandardPaths::setTestModeEnabled(true); // the dialog writes its settings as it goes
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("chosen.bmp"));
-    QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-    QtDialogs dialogs;
-    QStringList pointed;
-    FileDialogRequest request{QStringLiteral("Open File"),
-                              QStringLiteral("All|*"),
-                              cdl::HideReadOnly,
-                              {},
-                              [&](const QString &p) { pointed << p; }};
-    QList<QPointer<QFileDialog>> shown;
-    const auto answer = [&](const std::function<void()> &meanwhile) {
-        QTimer::singleShot(0, [&, meanwhile] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            shown << dialog;
-            meanwhile();
-            dialog->setDirectory(dir.path());
-            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")),
-                             QStringLiteral("chosen.bmp"));
-            QMetaObject::invokeMethod(dialog, "accept"); // as Return does
-        });
-        return dialogs.showOpen(request);
-    };
-    QCOMPARE(answer([] {}), path);
-    QCOMPARE(pointed.last(), path);
-    QVERIFY(shown[0] && !shown[0]->isVisible());
-    const qsizetype told = pointed.size();
-    emit shown[0]->currentChanged(path);
-    QCOMPARE(pointed.size(), told);
-    QCOMPARE(answer([&] { dialogs.releaseClosedDialogs(); }), path);
-    QVERIFY(!shown[0] && shown[1]);
-    dialogs.releaseClosedDialogs();
-    QVERIFY(!shown[1]);
 }
 
 QTEST_MAIN(TestUnits)
