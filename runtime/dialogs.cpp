@@ -11,6 +11,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSettings>
 
 namespace lumora::runtime {
 
@@ -69,6 +70,20 @@ QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool sa
     return dialog.selectedFiles().first();
 }
 
+// Qt's file dialogs keep their folder history in the user's settings, written and synced to
+// the disk each time one closes: tens of milliseconds on a busy disk, while the picture just
+// chosen waits to be shown. The program keeps no settings between runs, so theirs go nowhere.
+void keepNoDialogSettings()
+{
+    static const bool pointedNowhere = [] {
+        const QString nowhere = QStringLiteral("/dev/null");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+        return true;
+    }();
+    (void)pointedNowhere;
+}
+
 } // namespace
 
 QStringList toQtNameFilters(const QString &filter)
@@ -89,6 +104,11 @@ QWidget *QtDialogs::owner() const
     if (QWidget *modal = QApplication::activeModalWidget())
         return modal;
     return m_parent;
+}
+
+QtDialogs::QtDialogs(QWidget *parent) : m_parent(parent)
+{
+    keepNoDialogSettings();
 }
 
 void QtDialogs::messageBox(const QString &text, int style, const QString &title)

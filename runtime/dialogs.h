@@ -50,7 +50,7 @@ public:
 // The real dialogs, parented to `parent` (the main window) when given.
 class QtDialogs final : public Dialogs {
 public:
-    explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
+    explicit QtDialogs(QWidget *parent = nullptr);
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void messageBox(const QString &text, int style, const QString &title) override;

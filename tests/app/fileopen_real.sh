@@ -21,6 +21,9 @@ convert -size 240x160 gradient:'#2060c0-#f0d040' \
     -quality 90 "$photo"
 convert "$photo" -depth 8 "$work/reference.ppm"
 
+# The program keeps no settings between runs, Qt's file dialog history among them.
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME"
 "$program" &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
@@ -43,4 +46,5 @@ picture_shown() {
 wait_until 15 picture_shown || fail "picture not shown as decoded: $found"
 echo "picture at $found"
 xdotool getwindowname "$main" | grep -qx Lumora || fail "main caption changed"
+[[ -z "$(ls -A "$XDG_CONFIG_HOME")" ]] || fail "settings were written: $(ls -A "$XDG_CONFIG_HOME")"
 echo PASS
