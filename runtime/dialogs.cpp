@@ -75,13 +75,9 @@ QString runFileDialog(QWidget *parent, const FileDialogRequest &request, bool sa
 // chosen waits to be shown. The program keeps no settings between runs, so theirs go nowhere.
 void keepNoDialogSettings()
 {
-    static const bool pointedNowhere = [] {
-        const QString nowhere = QStringLiteral("/dev/null");
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
-        return true;
-    }();
-    (void)pointedNowhere;
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
 }
 
 } // namespace
